@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ordalis {
+
+struct CERT_CONTEXT;
+struct CertStore;
+
+// What a notice says: plain information, or that something failed (a front-end
+// without a window sends failures to standard error).
+enum class NoticeKind { Info, Failure };
+
+// One open-file dialog: its name, its filter ("Text|*.ext|..." or empty) and the
+// name it returned last time, shown again when it opens.
+struct OpenFileRequest {
+    std::string dialogName;
+    std::string filter;
+    std::string lastName;
+};
+
+// Everything modal or external that the operations need: dialogs, notices, the
+// error box and the shell. The window implements it with Qt, the command line
+// with the terminal, and the tests with a scripted fake.
+class DesktopSeam {
+public:
+    virtual ~DesktopSeam() = default;
+
+    // A full path, or nothing when the user cancelled.
+    virtual std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) = 0;
+    virtual void showNotice(const std::string& text, NoticeKind kind = NoticeKind::Info) = 0;
+    virtual void showError(const std::string& text) = 0;
+    virtual void openFolder(const std::string& folder) = 0;
+
+    // The certificate the user picked from the store (a new reference the caller
+    // frees), or nullptr when the dialog was cancelled.
+    virtual const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) = 0;
+    virtual void viewCertificate(const CERT_CONTEXT* certificate) = 0;
+
+    // The password for a protected private key; nothing when the user cancelled.
+    // attempt counts from 1, so a prompt can say that the last one was wrong.
+    virtual std::optional<std::string> askPassword(const std::string& what, int attempt) = 0;
+
+    // Tells the user that a long step runs (the window shows the busy cursor).
+    virtual void setBusy(bool busy) { (void)busy; }
+};
+
+} // namespace ordalis

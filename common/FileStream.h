@@ -1,0 +1,35 @@
+#pragma once
+
+#include "common/ByteStream.h"
+#include "common/UniqueFd.h"
+
+#include <string>
+
+namespace ordalis {
+
+// A byte stream over an open file. Read and write failures throw InOutError.
+class FileStream : public ByteStream {
+public:
+    explicit FileStream(UniqueFd fd, std::string path = {});
+
+    // Opens an existing file for reading; throws "Cannot open file "%s". %s".
+    static FileStream openRead(const std::string& path);
+
+    std::size_t read(void* data, std::size_t count) override;
+    std::size_t write(const void* data, std::size_t count) override;
+    std::int64_t seek(std::int64_t offset, SeekOrigin origin) override;
+    std::int64_t size() override;
+    void setSize(std::int64_t newSize) override;
+
+    // Closes the file now, reporting a failure that a later close would hide.
+    void close();
+
+    int fd() const { return m_fd.get(); }
+    const std::string& path() const { return m_path; }
+
+private:
+    UniqueFd m_fd;
+    std::string m_path;
+};
+
+} // namespace ordalis

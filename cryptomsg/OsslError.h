@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+namespace ordalis {
+
+// Drains OpenSSL's error queue and returns the result code that best names the
+// first failure in it (ASN.1 decoding errors, bad signatures, missing
+// algorithms), or fallback when nothing more specific is known.
+std::uint32_t DrainOpenSslErrors(std::uint32_t fallback);
+
+// Drains the queue, sets the last error to the code DrainOpenSslErrors gives and returns false.
+bool FailFromOpenSsl(std::uint32_t fallback);
+
+// Clears the queue, sets the last error to code and returns false.
+bool FailWith(std::uint32_t code);
+
+} // namespace ordalis
