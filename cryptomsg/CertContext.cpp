@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct CertContextImpl : CERT_CONTEXT {
     std::atomic<int> references{1};
     X509Ptr certificate;
     std::shared_ptr<CertStore> store;
+    std::mutex keyMutex;
+    EvpPkeyPtr key;
     CERT_INFO info{};
     std::vector<BYTE> encoded, serial, issuer, subject, publicKey, keyParameters;
     std::string keyAlgorithm, signatureAlgorithm;
@@ -160,6 +163,28 @@ X509* CertContextX509(PCCERT_CONTEXT context)
 std::shared_ptr<CertStore> CertContextStore(PCCERT_CONTEXT context)
 {
     return context ? Impl(context)->store : nullptr;
+}
+
+void SetCertContextKey(PCCERT_CONTEXT context, EVP_PKEY* key)
+{
+    if (!context)
+        return;
+    if (key)
+        EVP_PKEY_up_ref(key); // engine keys cannot be duplicated, only shared
+    CertContextImpl* c = Impl(context);
+    std::lock_guard lock(c->keyMutex);
+    c->key.reset(key);
+}
+
+EvpPkeyPtr CertContextKey(PCCERT_CONTEXT context)
+{
+    if (!context)
+        return nullptr;
+    CertContextImpl* c = Impl(context);
+    std::lock_guard lock(c->keyMutex);
+    if (c->key)
+        EVP_PKEY_up_ref(c->key.get());
+    return EvpPkeyPtr(c->key.get());
 }
 
 PCCERT_CONTEXT CertCreateCertificateContext(DWORD encoding, const BYTE* encoded, DWORD length)

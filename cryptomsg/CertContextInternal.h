@@ -17,4 +17,12 @@ X509* CertContextX509(PCCERT_CONTEXT context);
 // The store that a context came from, or null.
 std::shared_ptr<CertStore> CertContextStore(PCCERT_CONTEXT context);
 
+// The private key acquired for a certificate, kept on its context as the platform
+// caches an acquired key on the certificate: CryptAcquireCertificatePrivateKey
+// sets it (taking a reference), CryptSignMessage finds the signer's key there.
+// The key lives until the last reference to the context is freed.
+void SetCertContextKey(PCCERT_CONTEXT context, EVP_PKEY* key);
+// The cached key with a new reference, or null when none was acquired.
+EvpPkeyPtr CertContextKey(PCCERT_CONTEXT context);
+
 } // namespace ordalis
