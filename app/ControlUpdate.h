@@ -1,0 +1,32 @@
+#pragma once
+
+// Control changes that are painted at once, so the user sees the new state
+// before a long step that follows keeps the event loop busy.
+
+#include <QCheckBox>
+#include <QLabel>
+
+#include <string>
+
+namespace ordalis {
+
+inline void SetCaptionNow(QLabel* label, const std::string& text)
+{
+    label->setText(QString::fromStdString(text));
+    label->adjustSize(); // labels size themselves to their caption
+    label->repaint();
+}
+
+inline void SetEnabledNow(QWidget* control, bool enabled)
+{
+    control->setEnabled(enabled);
+    control->repaint();
+}
+
+inline void SetCheckedNow(QCheckBox* box, bool checked)
+{
+    box->setChecked(checked);
+    box->repaint();
+}
+
+} // namespace ordalis

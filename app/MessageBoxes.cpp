@@ -1,0 +1,53 @@
+#include "app/MessageBoxes.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace ordalis {
+
+namespace {
+
+// A message box placed in the middle of its screen rather than of its parent.
+// The show event comes before the window is mapped and after the box has taken
+// its final size, so moving it here does not flicker.
+class ScreenCentredBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        const QRect area = screen()->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+};
+
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    ScreenCentredBox box(parent);
+    box.setIcon(icon);
+    box.setWindowTitle(title);
+    box.setTextFormat(Qt::PlainText); // file names and system texts are never markup
+    box.setText(text);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+} // namespace
+
+void ShowNoticeBox(QWidget* parent, const QString& title, const QString& text)
+{
+    ShowBox(parent, QMessageBox::NoIcon, title, text);
+}
+
+void ShowErrorBox(QWidget* parent, const QString& title, const QString& text)
+{
+    ShowBox(parent, QMessageBox::Critical, title, text);
+}
+
+} // namespace ordalis

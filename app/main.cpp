@@ -1,0 +1,34 @@
+#include "app/ApplicationTitle.h"
+#include "app/ErrorBoxText.h"
+#include "app/QtDesktop.h"
+#include "app/TForm1.h"
+#include "cryptomsg/CryptoRuntime.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <csignal>
+
+int main(int argc, char** argv)
+{
+    // A file-size limit must fail a write with EFBIG, not kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    QApplication application(argc, argv);
+    const QString title = ordalis::ApplicationTitle(QCoreApplication::applicationFilePath());
+    QApplication::setApplicationName(title);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
+
+    ordalis::QtDesktop desktop(title);
+    ordalis::TForm1 form(desktop);
+    desktop.setOwner(&form);
+    form.show();
+
+    // Say plainly at start when the GOST algorithms cannot work, rather than
+    // failing later with an obscure code; the window stays usable.
+    const std::string selfTest = ordalis::CryptoSelfTest();
+    if (!selfTest.empty())
+        desktop.showError(ordalis::ErrorBoxText(selfTest));
+
+    return QApplication::exec();
+}
