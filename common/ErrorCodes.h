@@ -9,6 +9,7 @@ namespace codes {
 inline constexpr std::uint32_t ErrorMoreData = 234;
 inline constexpr std::uint32_t Cancelled = 0x800704C7;
 inline constexpr std::uint32_t InvalidArg = 0x80070057;
+inline constexpr std::uint32_t InvalidPassword = 0x80070056; // ERROR_INVALID_PASSWORD as a result code
 inline constexpr std::uint32_t OutOfMemory = 0x8007000E;
 inline constexpr std::uint32_t NotImpl = 0x80004001;
 inline constexpr std::uint32_t NoInterface = 0x80004002;

@@ -21,6 +21,7 @@ constexpr CodeText kCodeTexts[] = {
     {codes::ErrorMoreData, "Размер буфера недостаточен для данных"},
     {codes::Cancelled, "Операция отменена пользователем"},
     {codes::InvalidArg, "Параметр задан неверно"},
+    {codes::InvalidPassword, "Неверный пароль"},
     {codes::OutOfMemory, "Недостаточно памяти для завершения операции"},
     {codes::NotImpl, "Функция не реализована"},
     {codes::NoInterface, "Интерфейс не поддерживается"},

@@ -1,0 +1,194 @@
+#include "tests/support/TestStore.h"
+
+#include "cryptomsg/CertificateDescription.h"
+#include "cryptomsg/StoreAdmin.h"
+#include "cryptomsg/StoreFolder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+namespace ordalis::test {
+
+namespace {
+
+// The standard set's files, made by the first store of the process. Only bytes
+// are kept: engine-backed keys must not outlive main().
+struct CachedCertificate {
+    TestCertificate info;
+    std::string certificateName, certificateBytes, keyName, keyBytes, derBytes;
+};
+
+std::vector<CachedCertificate>& StandardSetCache()
+{
+    static std::vector<CachedCertificate> cache;
+    return cache;
+}
+
+std::string FileName(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+std::string KeyFileOf(const std::string& certificateFile)
+{
+    return std::filesystem::path(certificateFile).replace_extension(".key").string();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    WriteStoreFile(path, {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
+}
+
+} // namespace
+
+TestStore::TestStore()
+{
+    m_dataHome = m_temp.file("xdg");
+    std::filesystem::create_directories(m_dataHome);
+    std::filesystem::create_directories(m_temp.file("files"));
+    if (const char* previous = std::getenv("XDG_DATA_HOME"))
+        m_previousDataHome = previous;
+    ::setenv("XDG_DATA_HOME", m_dataHome.c_str(), 1);
+}
+
+TestStore::~TestStore()
+{
+    if (m_previousDataHome)
+        ::setenv("XDG_DATA_HOME", m_previousDataHome->c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}
+
+std::string TestStore::folder() const
+{
+    return m_dataHome + "/ordalis/certstore/" + kPersonalStore;
+}
+
+const TestCertificate& TestStore::add(const std::string& label, KeyAlgorithm algorithm,
+                                      const TestCertificateOptions& options)
+{
+    if (m_certificates.count(label))
+        throw std::logic_error("test certificate label used twice: " + label);
+    CertificateRequest request;
+    request.algorithm = algorithm;
+    request.subject = options.subject.empty() ? "CN=" + label + ",O=Ordalis Test" : options.subject;
+    request.notBeforeOffsetSeconds = options.notBeforeOffsetSeconds;
+    request.validDays = options.validDays;
+    request.serialHex = options.serialHex;
+    KeyAndCertificate made = MakeSelfSignedCertificate(request);
+
+    TestCertificate certificate;
+    certificate.label = label;
+    certificate.algorithm = algorithm;
+    certificate.subject = request.subject;
+    certificate.password = options.withKey ? options.password : std::string();
+    certificate.hasKey = options.withKey;
+    certificate.certificateFile =
+        AddToStore(made.certificate.get(), options.withKey ? made.key.get() : nullptr, options.password);
+    certificate.derFile = path(label + ".cer");
+    const int length = i2d_X509(made.certificate.get(), nullptr);
+    std::string der(static_cast<std::size_t>(length), '\0');
+    unsigned char* out = reinterpret_cast<unsigned char*>(der.data());
+    i2d_X509(made.certificate.get(), &out);
+    WriteFile(certificate.derFile, der);
+    const CertContextPtr context(CertCreateCertificateContext(
+        kEncodingType, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size())));
+    const CertificateDescription description = DescribeCertificate(context.get());
+    certificate.serialHex = description.serialHex;
+    certificate.thumbprint = description.sha1Thumbprint;
+    return record(std::move(certificate));
+}
+
+void TestStore::addStandardSet()
+{
+    auto& cache = StandardSetCache();
+    if (cache.empty()) {
+        const std::pair<const char*, KeyAlgorithm> plain[] = {{"gost2001", KeyAlgorithm::Gost2001},
+                                                              {"gost2012_256", KeyAlgorithm::Gost2012_256},
+                                                              {"gost2012_512", KeyAlgorithm::Gost2012_512},
+                                                              {"rsa", KeyAlgorithm::Rsa2048}};
+        for (const auto& [label, algorithm] : plain)
+            add(label, algorithm);
+        TestCertificateOptions protectedKey;
+        protectedKey.password = kProtectedKeyPassword;
+        add("protected", KeyAlgorithm::Gost2012_256, protectedKey);
+        for (const char* label : {"gost2001", "gost2012_256", "gost2012_512", "rsa", "protected"}) {
+            const TestCertificate& made = get(label);
+            cache.push_back({made, FileName(made.certificateFile), ReadFile(made.certificateFile),
+                             FileName(KeyFileOf(made.certificateFile)), ReadFile(KeyFileOf(made.certificateFile)),
+                             ReadFile(made.derFile)});
+        }
+        return;
+    }
+    EnsureStoreFolder(folder());
+    for (const CachedCertificate& cached : cache) {
+        if (m_certificates.count(cached.info.label))
+            throw std::logic_error("test certificate label used twice: " + cached.info.label);
+        TestCertificate certificate = cached.info;
+        certificate.certificateFile = folder() + "/" + cached.certificateName;
+        certificate.derFile = path(certificate.label + ".cer");
+        WriteBytes(folder() + "/" + cached.keyName, cached.keyBytes);
+        WriteBytes(certificate.certificateFile, cached.certificateBytes);
+        WriteFile(certificate.derFile, cached.derBytes);
+        record(std::move(certificate));
+    }
+}
+
+const TestCertificate& TestStore::addExpired(const std::string& label, KeyAlgorithm algorithm)
+{
+    TestCertificateOptions options;
+    options.notBeforeOffsetSeconds = -3 * 24 * 3600;
+    options.validDays = 2;
+    return add(label, algorithm, options);
+}
+
+const TestCertificate& TestStore::addWithSerial(const std::string& label, const std::string& serialHex,
+                                                KeyAlgorithm algorithm)
+{
+    TestCertificateOptions options;
+    options.serialHex = serialHex;
+    return add(label, algorithm, options);
+}
+
+const TestCertificate& TestStore::get(const std::string& label) const
+{
+    const auto found = m_certificates.find(label);
+    if (found == m_certificates.end())
+        throw std::logic_error("no test certificate labelled " + label);
+    return found->second;
+}
+
+const TestCertificate& TestStore::record(TestCertificate certificate)
+{
+    const std::string label = certificate.label;
+    return m_certificates.emplace(label, std::move(certificate)).first->second;
+}
+
+CertStorePtr TestStore::open() const
+{
+    return CertStorePtr(CertOpenSystemStoreA(nullptr, kPersonalStore));
+}
+
+CertContextPtr TestStore::context(const std::string& label) const
+{
+    CertStorePtr store = open();
+    std::vector<CertContextPtr> found = FindCertificates(store.get(), get(label).thumbprint);
+    return found.size() == 1 ? std::move(found.front()) : nullptr;
+}
+
+int TestStore::indexOf(const std::string& label) const
+{
+    const std::string thumbprint = get(label).thumbprint;
+    CertStorePtr store = open();
+    PCCERT_CONTEXT context = nullptr;
+    for (int i = 0; (context = CertEnumCertificatesInStore(store.get(), context)) != nullptr; ++i)
+        if (DescribeCertificate(context).sha1Thumbprint == thumbprint) {
+            CertFreeCertificateContext(context);
+            return i;
+        }
+    return -1;
+}
+
+} // namespace ordalis::test
