@@ -100,16 +100,21 @@ BOOL CryptAcquireCertificatePrivateKey(PCCERT_CONTEXT cert, DWORD, void*, HCRYPT
     *provider = nullptr;
     if (IsGostKey(cert) && !EnsureGostEngine())
         return false;
-    const StoreEntry* entry = FindStoreEntry(cert);
-    if (!entry || !entry->key)
-        return FailWith(codes::NoKeyProperty);
-    EvpPkeyPtr key = OpenKey(*entry->key, CommonNameOrWhole(X509_get_subject_name(CertContextX509(cert))));
-    if (!key)
-        return false;
-    // A key found by its file name proves its pair only once it is open.
-    EVP_PKEY* publicKey = X509_get0_pubkey(CertContextX509(cert));
-    if (!publicKey || EVP_PKEY_eq(key.get(), publicKey) != 1)
-        return FailWith(codes::NoKeyProperty);
+    // A key acquired once stays with the context, so its password is asked once.
+    EvpPkeyPtr key = CertContextKey(cert);
+    if (!key) {
+        const StoreEntry* entry = FindStoreEntry(cert);
+        if (!entry || !entry->key)
+            return FailWith(codes::NoKeyProperty);
+        key = OpenKey(*entry->key, CommonNameOrWhole(X509_get_subject_name(CertContextX509(cert))));
+        if (!key)
+            return false;
+        // A key found by its file name proves its pair only once it is open.
+        EVP_PKEY* publicKey = X509_get0_pubkey(CertContextX509(cert));
+        if (!publicKey || EVP_PKEY_eq(key.get(), publicKey) != 1)
+            return FailWith(codes::NoKeyProperty);
+        SetCertContextKey(cert, key.get());
+    }
     *provider = NewKeyProvider(std::move(key));
     if (keySpec)
         *keySpec = AT_KEYEXCHANGE;
