@@ -39,9 +39,12 @@ DWORD CopyOut(const std::string& text, char* out, DWORD capacity)
 }
 
 // A failed conversion still yields the empty text, as the callers size their buffer from the result.
-DWORD Failed(std::uint32_t code, char* out, DWORD capacity)
+DWORD Failed(bool decoding, char* out, DWORD capacity)
 {
-    FailFromOpenSsl(code);
+    if (decoding)
+        FailFromOpenSsl(codes::Asn1Corrupt);
+    else
+        FailWith(codes::InvalidArg);
     if (out && capacity > 0)
         out[0] = '\0';
     return 1;
@@ -53,11 +56,11 @@ DWORD CertNameToStrA(DWORD encoding, const CERT_NAME_BLOB* name, DWORD strType, 
 {
     const std::optional<NameStyle> style = StyleOf(strType);
     if ((encoding & X509_ASN_ENCODING) == 0 || !name || (!name->pbData && name->cbData != 0) || !style)
-        return Failed(codes::InvalidArg, text, capacity);
+        return Failed(false, text, capacity);
     const unsigned char* p = name->pbData;
     X509NamePtr decoded(p ? d2i_X509_NAME(nullptr, &p, static_cast<long>(name->cbData)) : nullptr);
     if (!decoded || p != name->pbData + name->cbData)
-        return Failed(codes::Asn1Corrupt, text, capacity);
+        return Failed(true, text, capacity);
     const std::string formatted = FormatName(decoded.get(), *style);
     if (!text || capacity == 0)
         return static_cast<DWORD>(formatted.size() + 1);

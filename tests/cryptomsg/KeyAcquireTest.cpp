@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 namespace ordalis::test {
 namespace {
 
@@ -81,12 +84,121 @@ TEST_F(KeyAcquire, ProtectedKeyAsksForItsPasswordOnlyWhenAcquired)
     ScopedPasswordPrompt prompt(desktop);
     CertContextPtr certificate = store.context("protected");
     EXPECT_TRUE(CertHasPrivateKey(certificate.get()));
+    EXPECT_TRUE(DescribeCertificate(certificate.get()).hasPrivateKey);
     EXPECT_TRUE(desktop.calls.empty());
 
     desktop.passwordAnswers = {std::string(kProtectedKeyPassword)};
     Acquired acquired = Acquire(certificate.get());
     ASSERT_TRUE(acquired.ok) << std::hex << acquired.error;
+    EXPECT_TRUE(SignsForCertificate(ProviderKey(acquired.provider.get()), certificate.get()));
     EXPECT_EQ(desktop.calls, std::vector<std::string>{"password: protected #1"});
+
+    // The key stays with the context: acquiring it again asks nothing.
+    EXPECT_TRUE(Acquire(certificate.get()).ok);
+    EXPECT_EQ(desktop.calls.size(), 1u);
+}
+
+TEST_F(KeyAcquire, CancelledOrMissingPromptFails)
+{
+    FakeDesktop desktop;
+    {
+        ScopedPasswordPrompt prompt(desktop);
+        desktop.passwordAnswers = {std::nullopt};
+        Acquired acquired = Acquire(store.context("protected").get());
+        EXPECT_FALSE(acquired.ok);
+        EXPECT_EQ(acquired.error, codes::Cancelled);
+        EXPECT_EQ(acquired.provider, nullptr);
+    }
+    Acquired unattended = Acquire(store.context("protected").get());
+    EXPECT_FALSE(unattended.ok);
+    EXPECT_EQ(unattended.error, codes::Cancelled);
+    EXPECT_EQ(desktop.calls.size(), 1u);
+}
+
+TEST_F(KeyAcquire, ThreeWrongPasswordsFail)
+{
+    FakeDesktop desktop;
+    ScopedPasswordPrompt prompt(desktop);
+    desktop.passwordAnswers = {std::string("one"), std::string(""), std::string("three"),
+                               std::string(kProtectedKeyPassword)};
+    Acquired acquired = Acquire(store.context("protected").get());
+    EXPECT_FALSE(acquired.ok);
+    EXPECT_EQ(acquired.error, codes::InvalidPassword);
+    EXPECT_EQ(desktop.calls, (std::vector<std::string>{"password: protected #1", "password: protected #2",
+                                                       "password: protected #3"}));
+}
+
+TEST_F(KeyAcquire, RightPasswordAfterAWrongOne)
+{
+    FakeDesktop desktop;
+    ScopedPasswordPrompt prompt(desktop);
+    desktop.passwordAnswers = {std::string("nope"), std::string(kProtectedKeyPassword)};
+    EXPECT_TRUE(Acquire(store.context("protected").get()).ok);
+    EXPECT_EQ(desktop.calls.size(), 2u);
+}
+
+TEST_F(KeyAcquire, CertificateWithoutKeyInTheStore)
+{
+    TestCertificateOptions options;
+    options.withKey = false;
+    store.add("bare", KeyAlgorithm::Gost2012_256, options);
+    CertContextPtr bare = store.context("bare");
+    EXPECT_FALSE(CertHasPrivateKey(bare.get()));
+    Acquired acquired = Acquire(bare.get());
+    EXPECT_FALSE(acquired.ok);
+    EXPECT_EQ(acquired.error, codes::NoKeyProperty);
+
+    // The same certificate read from a file is not the store's, so it has no key either.
+    const std::string der = ReadFile(store.get("gost2012_256").derFile);
+    CertContextPtr loose(CertCreateCertificateContext(kEncodingType, reinterpret_cast<const BYTE*>(der.data()),
+                                                      static_cast<DWORD>(der.size())));
+    EXPECT_FALSE(CertHasPrivateKey(loose.get()));
+    EXPECT_EQ(Acquire(loose.get()).error, codes::NoKeyProperty);
+    EXPECT_EQ(Acquire(nullptr).error, codes::InvalidArg);
+}
+
+// Without the GOST engine a GOST key cannot be used, and saying so must not
+// crash. The engine loads once per process, so a child process of this test
+// binary runs the check with OPENSSL_ENGINES pointing at an empty folder.
+constexpr const char* kEngineMissingChild = "ORDALIS_TEST_ENGINE_MISSING_CHILD";
+
+TEST(EngineMissingChild, GostKeyFailsWithProviderNotFound)
+{
+    if (!std::getenv(kEngineMissingChild))
+        GTEST_SKIP() << "runs as the child process of EngineMissing.GostKeyFailsWithProviderNotFound";
+    CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
+    int gost = 0, rsa = 0;
+    PCCERT_CONTEXT context = nullptr;
+    while ((context = CertEnumCertificatesInStore(store.get(), context)) != nullptr) {
+        const CertificateDescription description = DescribeCertificate(context);
+        Acquired acquired = Acquire(context);
+        if (description.issuedTo == "rsa") {
+            ++rsa;
+            EXPECT_TRUE(acquired.ok) << "keys of other algorithms still work";
+        } else {
+            ++gost;
+            EXPECT_FALSE(acquired.ok) << description.issuedTo;
+            EXPECT_EQ(acquired.error, codes::ProviderNotFound) << description.issuedTo;
+        }
+    }
+    EXPECT_EQ(gost, 3);
+    EXPECT_EQ(rsa, 1);
+}
+
+TEST(EngineMissing, GostKeyFailsWithProviderNotFound)
+{
+    TestStore store;
+    store.addStandardSet();
+    std::filesystem::remove(store.get("protected").certificateFile); // no prompt in the child
+    const std::string engines = store.path("no-engines");
+    std::filesystem::create_directories(engines);
+    const std::string output = store.path("child.txt");
+    const std::string command = std::string(kEngineMissingChild) + "=1 OPENSSL_ENGINES='" + engines +
+                                "' '" + std::filesystem::read_symlink("/proc/self/exe").string() + "' --gtest_filter=EngineMissingChild.* >'" + output + "' 2>&1";
+    const int status = std::system(command.c_str());
+    const std::string log = ReadFile(output);
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << log;
 }
 
 } // namespace

@@ -1,0 +1,251 @@
+// How the store pairs the certificates and keys it finds in its folder.
+#include "common/ErrorCodes.h"
+#include "common/LastError.h"
+#include "cryptomsg/CertificateDescription.h"
+#include "cryptomsg/CryptoApi.h"
+#include "cryptomsg/KeyPasswordPrompt.h"
+#include "cryptomsg/SelfSignedCertificate.h"
+#include "cryptomsg/StoreAdmin.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/TestStore.h"
+
+#include <openssl/pem.h>
+#include <openssl/pkcs12.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace ordalis::test {
+namespace {
+
+struct Pair {
+    KeyAndCertificate made;
+    std::string subject;
+
+    std::string certificatePem() const
+    {
+        BioPtr bio(BIO_new(BIO_s_mem()));
+        PEM_write_bio_X509(bio.get(), made.certificate.get());
+        return Text(bio.get());
+    }
+    std::string certificateDer() const
+    {
+        unsigned char* der = nullptr;
+        const int length = i2d_X509(made.certificate.get(), &der);
+        std::string bytes(reinterpret_cast<char*>(der), static_cast<std::size_t>(length));
+        OPENSSL_free(der);
+        return bytes;
+    }
+    std::string keyPem(const std::string& password = {}) const
+    {
+        BioPtr bio(BIO_new(BIO_s_mem()));
+        PEM_write_bio_PKCS8PrivateKey(bio.get(), made.key.get(), password.empty() ? nullptr : EVP_aes_256_cbc(),
+                                      password.empty() ? nullptr : password.data(),
+                                      static_cast<int>(password.size()), nullptr, nullptr);
+        return Text(bio.get());
+    }
+    // nidCertificates -1 leaves the certificate readable without the password.
+    std::string pkcs12(const char* password, int nidCertificates = 0) const
+    {
+        Pkcs12Ptr bundle(PKCS12_create(password, "test", made.key.get(), made.certificate.get(), nullptr, 0,
+                                       nidCertificates, 0, 0, 0));
+        EXPECT_TRUE(bundle);
+        unsigned char* der = nullptr;
+        const int length = i2d_PKCS12(bundle.get(), &der);
+        std::string bytes(reinterpret_cast<char*>(der), static_cast<std::size_t>(length));
+        OPENSSL_free(der);
+        return bytes;
+    }
+
+    static std::string Text(BIO* bio)
+    {
+        char* data = nullptr;
+        const long length = BIO_get_mem_data(bio, &data);
+        return std::string(data, static_cast<std::size_t>(length));
+    }
+};
+
+Pair Make(const std::string& commonName, KeyAlgorithm algorithm = KeyAlgorithm::Gost2012_256)
+{
+    CertificateRequest request;
+    request.algorithm = algorithm;
+    request.subject = "CN=" + commonName;
+    return {MakeSelfSignedCertificate(request), request.subject};
+}
+
+class StoreContent : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(store.folder()); }
+
+    void put(const std::string& name, const std::string& bytes) { WriteFile(store.folder() + "/" + name, bytes); }
+
+    // The store's entry for a subject: found, and whether it has a key.
+    struct Seen {
+        bool listed = false;
+        bool hasKey = false;
+    };
+    Seen seen(const std::string& subject) const
+    {
+        CertStorePtr opened = store.open();
+        Seen result;
+        PCCERT_CONTEXT context = nullptr;
+        while ((context = CertEnumCertificatesInStore(opened.get(), context)) != nullptr)
+            if (DescribeCertificate(context).subject == subject) {
+                result.listed = true;
+                result.hasKey = CertHasPrivateKey(context);
+            }
+        return result;
+    }
+
+    CertContextPtr find(const std::string& subject) const
+    {
+        CertStorePtr opened = store.open();
+        return FindOneCertificate(opened.get(), subject);
+    }
+
+    std::uint32_t acquire(PCCERT_CONTEXT certificate)
+    {
+        HCRYPTPROV provider = nullptr;
+        SetLastError(0);
+        const bool ok = CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &provider, nullptr, nullptr);
+        ProviderPtr owned(provider);
+        return ok ? 0 : GetLastError();
+    }
+
+    TestStore store;
+    FakeDesktop desktop;
+    ScopedPasswordPrompt prompt{desktop};
+};
+
+TEST_F(StoreContent, PlainKeyInAnyFileIsPairedByItsPublicKey)
+{
+    const Pair alice = Make("alice"), bob = Make("bob", KeyAlgorithm::Gost2001);
+    put("a-certificates.pem", alice.certificatePem() + bob.certificatePem());
+    put("zz-some.key", alice.keyPem());
+    EXPECT_TRUE(seen(alice.subject).hasKey);
+    EXPECT_FALSE(seen(bob.subject).hasKey);
+    EXPECT_EQ(acquire(find("alice").get()), 0u);
+    EXPECT_EQ(acquire(find("bob").get()), codes::NoKeyProperty);
+    EXPECT_TRUE(desktop.calls.empty());
+}
+
+TEST_F(StoreContent, EncryptedKeyIsPairedByItsFileName)
+{
+    const Pair alice = Make("alice"), bob = Make("bob");
+    put("alice.crt", alice.certificatePem());
+    put("alice.key", alice.keyPem("secret"));
+    put("bob.crt", bob.certificatePem());
+    put("bob-key.pem", bob.keyPem("secret"));
+    EXPECT_TRUE(seen(alice.subject).hasKey);
+    EXPECT_FALSE(seen(bob.subject).hasKey);
+    EXPECT_FALSE(ListStore().problems.empty()) << "the stray key is reported";
+
+    desktop.passwordAnswers = {std::string("secret")};
+    EXPECT_EQ(acquire(find("alice").get()), 0u);
+}
+
+TEST_F(StoreContent, KeyNamedAfterAnotherCertificateIsRefusedOnceOpened)
+{
+    const Pair carol = Make("carol"), mallory = Make("mallory");
+    put("carol.crt", carol.certificatePem());
+    put("carol.key", mallory.keyPem("secret"));
+    desktop.passwordAnswers = {std::string("secret")};
+    EXPECT_EQ(acquire(find("carol").get()), codes::NoKeyProperty);
+}
+
+TEST_F(StoreContent, CertificateAndEncryptedKeyInOneFile)
+{
+    const Pair dave = Make("dave", KeyAlgorithm::Gost2012_512);
+    put("dave.pem", dave.certificatePem() + dave.keyPem("pw"));
+    EXPECT_TRUE(seen(dave.subject).hasKey);
+    desktop.passwordAnswers = {std::string("pw")};
+    EXPECT_EQ(acquire(find("dave").get()), 0u);
+}
+
+TEST_F(StoreContent, DerCertificateWithPlainKey)
+{
+    const Pair erin = Make("erin", KeyAlgorithm::Rsa2048);
+    put("erin.cer", erin.certificateDer());
+    put("erin-private.pem", erin.keyPem());
+    EXPECT_TRUE(seen(erin.subject).hasKey);
+}
+
+TEST_F(StoreContent, Pkcs12BundlesInTheFolder)
+{
+    const Pair open = Make("open"), visible = Make("visible"), sealed = Make("sealed");
+    put("open.p12", open.pkcs12(nullptr, -1));
+    put("visible.p12", visible.pkcs12("pw", -1));
+    put("sealed.p12", sealed.pkcs12("pw"));
+
+    EXPECT_TRUE(seen(open.subject).hasKey);
+    EXPECT_EQ(acquire(find("open").get()), 0u);
+    EXPECT_TRUE(desktop.calls.empty());
+
+    EXPECT_TRUE(seen(visible.subject).hasKey);
+    desktop.passwordAnswers = {std::string("wrong"), std::string("pw")};
+    EXPECT_EQ(acquire(find("visible").get()), 0u);
+    EXPECT_EQ(desktop.calls.size(), 2u);
+
+    // A bundle that hides its certificate cannot be listed without its password.
+    EXPECT_FALSE(seen(sealed.subject).listed);
+    const StoreListing listing = ListStore();
+    ASSERT_EQ(listing.problems.size(), 1u);
+    EXPECT_NE(listing.problems[0].find("sealed.p12"), std::string::npos);
+}
+
+TEST_F(StoreContent, UnreadableFilesDoNotHideTheOthers)
+{
+    const Pair frank = Make("frank");
+    put("0-garbage.crt", "not a certificate");
+    put("1-frank.pem", frank.certificatePem() + frank.keyPem());
+    put("2-copy.cer", frank.certificateDer());
+    put(".hidden.tmp", "half-written");
+    const StoreListing listing = ListStore();
+    ASSERT_EQ(listing.certificates.size(), 1u) << "a certificate in two files is listed once";
+    EXPECT_TRUE(listing.certificates[0].hasPrivateKey);
+    ASSERT_EQ(listing.problems.size(), 1u);
+    EXPECT_NE(listing.problems[0].find("0-garbage.crt"), std::string::npos);
+}
+
+TEST_F(StoreContent, ContextsOutliveTheirClosedStore)
+{
+    const Pair grace = Make("grace");
+    put("grace.pem", grace.certificatePem() + grace.keyPem());
+    HCERTSTORE opened = CertOpenSystemStoreA(nullptr, "MY");
+    PCCERT_CONTEXT context = CertEnumCertificatesInStore(opened, nullptr);
+    ASSERT_NE(context, nullptr);
+    EXPECT_TRUE(CertCloseStore(opened, CERT_CLOSE_STORE_CHECK_FLAG));
+    EXPECT_TRUE(CertHasPrivateKey(context));
+    EXPECT_EQ(acquire(context), 0u);
+    EXPECT_EQ(CertEnumCertificatesInStore(context->hCertStore, context), nullptr); // frees the last reference
+}
+
+TEST_F(StoreContent, EnumerationRefusesAContextOfAnotherStore)
+{
+    const Pair heidi = Make("heidi");
+    put("heidi.crt", heidi.certificatePem());
+    CertStorePtr first = store.open(), second = store.open();
+    PCCERT_CONTEXT context = CertEnumCertificatesInStore(first.get(), nullptr);
+    ASSERT_NE(context, nullptr);
+    EXPECT_EQ(CertEnumCertificatesInStore(second.get(), context), nullptr);
+    EXPECT_EQ(GetLastError(), codes::InvalidArg);
+    EXPECT_EQ(CertEnumCertificatesInStore(nullptr, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), codes::InvalidArg);
+}
+
+TEST(StoreFolder, MissingStoreIsCreatedPrivateAndEmpty)
+{
+    TestStore store;
+    CertStorePtr opened = store.open();
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(CertEnumCertificatesInStore(opened.get(), nullptr), nullptr);
+    struct stat st {};
+    ASSERT_EQ(::stat(store.folder().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(CertOpenSystemStoreA(nullptr, "../escape"), nullptr);
+}
+
+} // namespace
+} // namespace ordalis::test
