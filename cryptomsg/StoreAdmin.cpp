@@ -107,7 +107,7 @@ StoreListing ListStore(const std::string& storeName)
     listing.problems = store->content.problems;
     PCCERT_CONTEXT context = nullptr;
     while ((context = CertEnumCertificatesInStore(store.get(), context)) != nullptr)
-        listing.certificates.push_back(DescribeCertificate(context));
+        listing.certificates.push_back({DescribeCertificate(context), CertVerifyTimeValidity(nullptr, context->pCertInfo)});
     return listing;
 }
 

@@ -29,9 +29,13 @@ inline constexpr const char* kPersonalStore = "MY";
 using PasswordSource = std::function<std::optional<std::string>(const std::string& what, int attempt)>;
 
 struct StoreListing {
+    struct Item {
+        CertificateDescription description;
+        LONG timeValidity = 0; // CertVerifyTimeValidity now: -1 not yet valid, 0 valid, 1 expired
+    };
     std::string folder;
-    std::vector<CertificateDescription> certificates; // in the store's order
-    std::vector<std::string> problems;                // files that could not be used, and why
+    std::vector<Item> certificates;    // in the store's order
+    std::vector<std::string> problems; // files that could not be used, and why
 };
 
 StoreListing ListStore(const std::string& storeName = kPersonalStore);

@@ -204,7 +204,7 @@ TEST_F(StoreContent, UnreadableFilesDoNotHideTheOthers)
     put(".hidden.tmp", "half-written");
     const StoreListing listing = ListStore();
     ASSERT_EQ(listing.certificates.size(), 1u) << "a certificate in two files is listed once";
-    EXPECT_TRUE(listing.certificates[0].hasPrivateKey);
+    EXPECT_TRUE(listing.certificates[0].description.hasPrivateKey);
     ASSERT_EQ(listing.problems.size(), 1u);
     EXPECT_NE(listing.problems[0].find("0-garbage.crt"), std::string::npos);
 }

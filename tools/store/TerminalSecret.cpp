@@ -1,0 +1,122 @@
+#include "tools/store/TerminalSecret.h"
+
+#include "common/Error.h"
+#include "common/SystemError.h"
+#include "common/UniqueFd.h"
+
+#include <openssl/crypto.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace ordalis::tools {
+
+namespace {
+
+// Restores the terminal's echo however the read ends.
+class EchoOff {
+public:
+    explicit EchoOff(int fd) : m_fd(fd)
+    {
+        m_saved = ::tcgetattr(fd, &m_previous) == 0;
+        if (m_saved) {
+            termios quiet = m_previous;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            ::tcsetattr(fd, TCSAFLUSH, &quiet);
+        }
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+    ~EchoOff()
+    {
+        if (m_saved)
+            ::tcsetattr(m_fd, TCSAFLUSH, &m_previous);
+    }
+
+private:
+    int m_fd;
+    termios m_previous{};
+    bool m_saved = false;
+};
+
+void WriteAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+} // namespace
+
+std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
+{
+    UniqueFd tty(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
+    if (!tty)
+        return std::nullopt;
+    WriteAll(tty.get(), prompt);
+    std::string line;
+    bool ended = false;
+    {
+        EchoOff quiet(tty.get());
+        char c = 0;
+        for (;;) {
+            const ssize_t n = ::read(tty.get(), &c, 1);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ended = true;
+                break;
+            }
+            if (c == '\n')
+                break;
+            line += c;
+        }
+        OPENSSL_cleanse(&c, sizeof c);
+    }
+    WriteAll(tty.get(), "\n");
+    if (ended && line.empty())
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+std::string ReadPasswordFile(const std::string& path)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        throw Error(CannotOpenFileText(path, errno));
+    std::string line;
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            OPENSSL_cleanse(buffer, sizeof buffer);
+            throw Error(CannotOpenFileText(path, errno));
+        }
+        if (n == 0)
+            break;
+        line.append(buffer, static_cast<std::size_t>(n));
+        if (line.find('\n') != std::string::npos || line.size() > 4096)
+            break;
+    }
+    OPENSSL_cleanse(buffer, sizeof buffer);
+    const std::size_t end = line.find('\n');
+    std::string first = line.substr(0, end);
+    OPENSSL_cleanse(line.data(), line.capacity());
+    if (!first.empty() && first.back() == '\r')
+        first.pop_back();
+    return first;
+}
+
+} // namespace ordalis::tools

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ordalis::tools {
+
+// Shows prompt on the controlling terminal and reads one line without echo.
+// Nothing when there is no terminal or it reached its end.
+std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt);
+
+// The first line of a file, without its line end. Throws Error when the file cannot be read.
+std::string ReadPasswordFile(const std::string& path);
+
+} // namespace ordalis::tools

@@ -1,0 +1,19 @@
+#include "cryptomsg/CryptoRuntime.h"
+#include "tools/store/StoreCommand.h"
+#include "tools/store/TerminalSecret.h"
+
+#include <csignal>
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    // A write past the file-size limit should fail with an error, not kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const std::string problem = ordalis::CryptoSelfTest();
+    if (!problem.empty()) {
+        std::cerr << "ordalis-store: " << problem << "\n";
+        return 2;
+    }
+    ordalis::tools::StoreTerminal terminal{std::cout, std::cerr, ordalis::tools::ReadSecretFromTerminal};
+    return ordalis::tools::RunStoreCommand({argv + 1, argv + argc}, terminal);
+}
