@@ -1,0 +1,206 @@
+#include "tests/messages/MessageFixtures.h"
+
+#include "common/LastError.h"
+#include "cryptomsg/CertContextInternal.h"
+
+#include <openssl/pem.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+
+namespace ordalis::test {
+
+namespace {
+
+const BYTE* Bytes(const std::string& s) { return reinterpret_cast<const BYTE*>(s.data()); }
+DWORD Size(const std::string& s) { return static_cast<DWORD>(s.size()); }
+
+// Runs one message call in its two passes: size, then data, then cut to the size returned.
+template <class Call>
+Outcome TwoPasses(Call call)
+{
+    Outcome outcome;
+    DWORD size = 0;
+    if (!call(nullptr, &size)) {
+        outcome.error = GetLastError();
+        return outcome;
+    }
+    outcome.bytes.assign(size, '\0');
+    if (!call(reinterpret_cast<BYTE*>(outcome.bytes.data()), &size)) {
+        outcome.error = GetLastError();
+        outcome.bytes.clear();
+        return outcome;
+    }
+    if (size > outcome.bytes.size())
+        throw std::logic_error("the data pass wrote more than the size pass allowed");
+    outcome.bytes.resize(size);
+    outcome.ok = true;
+    return outcome;
+}
+
+void WritePem(const std::string& path, const std::function<int(BIO*)>& write)
+{
+    BioPtr out(BIO_new_file(path.c_str(), "wb"));
+    if (!out || write(out.get()) != 1)
+        throw std::runtime_error("cannot write " + path);
+}
+
+} // namespace
+
+const std::vector<GostCase>& GostCases()
+{
+    static const std::vector<GostCase> cases = {
+        {KeyAlgorithm::Gost2001, "1.2.643.2.2.19", "1.2.643.2.2.9", "md_gost94"},
+        {KeyAlgorithm::Gost2012_256, "1.2.643.7.1.1.1.1", "1.2.643.7.1.1.2.2", "md_gost12_256"},
+        {KeyAlgorithm::Gost2012_512, "1.2.643.7.1.1.1.2", "1.2.643.7.1.1.2.3", "md_gost12_512"},
+    };
+    return cases;
+}
+
+std::string CaseName(KeyAlgorithm algorithm)
+{
+    switch (algorithm) {
+    case KeyAlgorithm::Gost2001: return "gost2001";
+    case KeyAlgorithm::Gost2012_256: return "gost2012_256";
+    case KeyAlgorithm::Gost2012_512: return "gost2012_512";
+    case KeyAlgorithm::Rsa2048: return "rsa2048";
+    }
+    return "unknown";
+}
+
+Identity MakeIdentity(KeyAlgorithm algorithm, const std::string& subject)
+{
+    CertificateRequest request;
+    request.algorithm = algorithm;
+    request.subject = subject;
+    Identity identity;
+    identity.pair = MakeSelfSignedCertificate(request);
+    X509_up_ref(identity.pair.certificate.get());
+    identity.context.reset(NewCertContext(X509Ptr(identity.pair.certificate.get()), nullptr));
+    if (!identity.context)
+        throw std::runtime_error("cannot make a certificate context");
+    // As CryptAcquireCertificatePrivateKey leaves it for a store certificate.
+    SetCertContextKey(identity.context.get(), identity.pair.key.get());
+    return identity;
+}
+
+std::string WriteCertificatePem(const Identity& identity, const std::string& path)
+{
+    WritePem(path, [&](BIO* out) { return PEM_write_bio_X509(out, identity.pair.certificate.get()); });
+    return path;
+}
+
+std::string WriteKeyPem(const Identity& identity, const std::string& path)
+{
+    WritePem(path, [&](BIO* out) {
+        return PEM_write_bio_PrivateKey(out, identity.pair.key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+    });
+    return path;
+}
+
+CRYPT_SIGN_MESSAGE_PARA SignPara(PCCERT_CONTEXT* signer, const char* hashOid)
+{
+    CRYPT_SIGN_MESSAGE_PARA para{};
+    para.cbSize = kSignMessageParaSize;
+    para.dwMsgEncodingType = kEncodingType;
+    para.pSigningCert = *signer;
+    para.HashAlgorithm.pszObjId = hashOid;
+    para.cMsgCert = 1;
+    para.rgpMsgCert = signer;
+    return para;
+}
+
+Outcome SignMessage(PCCERT_CONTEXT signer, const char* hashOid, const std::string& content, bool detached)
+{
+    const CRYPT_SIGN_MESSAGE_PARA para = SignPara(&signer, hashOid);
+    const BYTE* parts[] = {Bytes(content)};
+    DWORD sizes[] = {Size(content)};
+    return TwoPasses([&](BYTE* out, DWORD* size) {
+        return CryptSignMessage(&para, detached ? 1 : 0, 1, parts, sizes, out, size) != 0;
+    });
+}
+
+Outcome VerifyDetached(const std::string& signature, const std::string& content, CertContextPtr* signer)
+{
+    CRYPT_VERIFY_MESSAGE_PARA para{};
+    para.cbSize = kVerifyMessageParaSize;
+    para.dwMsgAndCertEncodingType = kEncodingType;
+    const BYTE* parts[] = {Bytes(content)};
+    DWORD sizes[] = {Size(content)};
+    PCCERT_CONTEXT found = nullptr;
+    Outcome outcome;
+    outcome.ok = CryptVerifyDetachedMessageSignature(&para, 0, Bytes(signature), Size(signature), 1, parts, sizes,
+                                                     &found) != 0;
+    outcome.error = outcome.ok ? 0 : GetLastError();
+    CertContextPtr owned(found);
+    if (signer)
+        *signer = std::move(owned);
+    return outcome;
+}
+
+Outcome EncryptMessage(const std::vector<PCCERT_CONTEXT>& recipients, const char* algorithmOid,
+                       const std::string& content)
+{
+    CRYPT_ENCRYPT_MESSAGE_PARA para{};
+    para.cbSize = kEncryptMessageParaSize;
+    para.dwMsgEncodingType = kEncodingType;
+    para.ContentEncryptionAlgorithm.pszObjId = algorithmOid;
+    std::vector<PCCERT_CONTEXT> list = recipients;
+    return TwoPasses([&](BYTE* out, DWORD* size) {
+        return CryptEncryptMessage(&para, static_cast<DWORD>(list.size()), list.data(), Bytes(content),
+                                   Size(content), out, size) != 0;
+    });
+}
+
+Outcome DecryptMessage(const std::vector<HCERTSTORE>& stores, const std::string& message, CertContextPtr* exchange)
+{
+    std::vector<HCERTSTORE> list = stores;
+    CRYPT_DECRYPT_MESSAGE_PARA para{};
+    para.cbSize = kDecryptMessageParaSize;
+    para.dwMsgAndCertEncodingType = kEncodingType;
+    para.cCertStore = static_cast<DWORD>(list.size());
+    para.rghCertStore = list.data();
+    PCCERT_CONTEXT found = nullptr;
+    Outcome outcome = TwoPasses([&](BYTE* out, DWORD* size) {
+        return CryptDecryptMessage(&para, Bytes(message), Size(message), out, size, out ? &found : nullptr) != 0;
+    });
+    CertContextPtr owned(found);
+    if (exchange)
+        *exchange = std::move(owned);
+    return outcome;
+}
+
+std::string PseudoRandomBytes(std::size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (char& c : bytes) {
+        state = state * 1664525u + 1013904223u;
+        c = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+std::string KeyFileOf(const std::string& certificateFile)
+{
+    return std::filesystem::path(certificateFile).replace_extension(".key").string();
+}
+
+int RunOpenSsl(const std::string& folder, const std::string& args, std::string* output)
+{
+    const std::string log = folder + "/openssl.log";
+    // The engine is named on the command line; no configuration of the machine is read.
+    // The engine comes right after the command's name: options such as -gost89 are looked up as they are read.
+    const std::size_t name = args.find(' ');
+    const std::string command = "cd '" + folder + "' && OPENSSL_CONF=/dev/null openssl " + args.substr(0, name) +
+                                " -engine gost" + (name == std::string::npos ? "" : args.substr(name)) + " >'" +
+                                log + "' 2>&1";
+    const int status = std::system(command.c_str());
+    if (output)
+        *output = FileExists(log) ? ReadFile(log) : std::string();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace ordalis::test

@@ -1,0 +1,63 @@
+#pragma once
+
+// Keys, certificates, stores and the openssl command line for the message tests.
+
+#include "cryptomsg/CryptoApi.h"
+#include "cryptomsg/SelfSignedCertificate.h"
+#include "tests/support/TempDir.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ordalis::test {
+
+struct GostCase {
+    KeyAlgorithm algorithm;
+    const char* keyOid;
+    const char* hashOid;
+    const char* opensslDigest; // the digest's name for `openssl cms -md`
+};
+
+// The three GOST key algorithms with the digest each signs with.
+const std::vector<GostCase>& GostCases();
+std::string CaseName(KeyAlgorithm algorithm);
+
+// A key pair with its self-signed certificate and a context whose key is acquired.
+struct Identity {
+    KeyAndCertificate pair;
+    CertContextPtr context;
+};
+Identity MakeIdentity(KeyAlgorithm algorithm, const std::string& subject = "CN=Message test,O=Ordalis");
+
+// Writes the certificate and key as PEM files; returns their paths.
+std::string WriteCertificatePem(const Identity& identity, const std::string& path);
+std::string WriteKeyPem(const Identity& identity, const std::string& path);
+
+// The result of a message call made in its two passes.
+struct Outcome {
+    bool ok = false;
+    std::uint32_t error = 0;
+    std::string bytes;
+};
+
+// Sign parameters as the signing operation fills them: signer is the one certificate of the message.
+CRYPT_SIGN_MESSAGE_PARA SignPara(PCCERT_CONTEXT* signer, const char* hashOid);
+
+Outcome SignMessage(PCCERT_CONTEXT signer, const char* hashOid, const std::string& content, bool detached);
+Outcome VerifyDetached(const std::string& signature, const std::string& content, CertContextPtr* signer = nullptr);
+Outcome EncryptMessage(const std::vector<PCCERT_CONTEXT>& recipients, const char* algorithmOid,
+                       const std::string& content);
+Outcome DecryptMessage(const std::vector<HCERTSTORE>& stores, const std::string& message,
+                       CertContextPtr* exchange = nullptr);
+
+std::string PseudoRandomBytes(std::size_t size, unsigned seed);
+
+// The PEM key file that the test store keeps beside a certificate's file.
+std::string KeyFileOf(const std::string& certificateFile);
+
+// Runs `openssl ARGS` with the GOST engine in folder; returns its exit status
+// and leaves what it printed in `output`.
+int RunOpenSsl(const std::string& folder, const std::string& args, std::string* output = nullptr);
+
+} // namespace ordalis::test
