@@ -196,17 +196,17 @@ IOutArchive& T7zOutArchive::outArchive()
     return *m_outArchive.get();
 }
 
-HRESULT T7zOutArchive::applyProperties(const std::vector<Property>& properties)
+HRESULT T7zOutArchive::applyProperties(ISetProperties& setter, const std::vector<Property>& properties)
 {
-    const auto setter = m_outArchive.query<ISetProperties>();
     const PropertyArrays arrays(properties);
-    return setter->SetProperties(arrays.names(), arrays.values(), arrays.count());
+    return setter.SetProperties(arrays.names(), arrays.values(), arrays.count());
 }
 
 void T7zOutArchive::SetProperty(std::u16string name, T7zVariant value)
 {
     outArchive();
-    if (!m_outArchive.query<ISetProperties>())
+    const auto setter = m_outArchive.query<ISetProperties>();
+    if (!setter)
         throw Error("Interface not supported");
     std::vector<Property> wanted = m_properties;
     const auto same = std::find_if(wanted.begin(), wanted.end(), [&](const Property& p) { return p.first == name; });
@@ -214,11 +214,11 @@ void T7zOutArchive::SetProperty(std::u16string name, T7zVariant value)
         same->second = std::move(value);
     else
         wanted.emplace_back(std::move(name), std::move(value));
-    const HRESULT result = applyProperties(wanted);
+    const HRESULT result = applyProperties(*setter.get(), wanted);
     if (result != S_OK) {
         // The failed call has reset the library's settings: give it back the ones kept.
         if (!m_properties.empty())
-            applyProperties(m_properties);
+            applyProperties(*setter.get(), m_properties);
         CheckHResult(result);
     }
     m_properties = std::move(wanted);

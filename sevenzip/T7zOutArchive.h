@@ -62,7 +62,8 @@ private:
 
     // The library's archive object for the class id, created at first need.
     IOutArchive& outArchive();
-    HRESULT applyProperties(const std::vector<Property>& properties);
+    // Hands the library every property in one call.
+    static HRESULT applyProperties(ISetProperties& setter, const std::vector<Property>& properties);
     HRESULT reportProgress(bool isTotal, std::uint64_t value);
     const T7zBatchItem* itemAt(std::uint32_t index) const;
     ComPtr<ISequentialInStream> openItemStream(const T7zBatchItem& item);
