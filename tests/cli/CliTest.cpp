@@ -1,0 +1,187 @@
+#include "tests/support/TestStore.h"
+#include "tools/cli/CliRunner.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace ordalis;
+using namespace ordalis::test;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        store.addStandardSet();
+        ::mkdir(store.path("").c_str(), 0700);
+        for (const char* name : {"a.txt", "b.txt", "c.txt"})
+            WriteFile(store.path(name), std::string("content of ") + name);
+    }
+
+    CliRun cli(std::vector<std::string> args, const std::string& input = "", bool interactive = false)
+    {
+        std::istringstream in(input);
+        std::ostringstream out, err;
+        cli::Terminal terminal{in, out, err, interactive, [this](const std::string&) { return secret; }};
+        CliRun run;
+        run.status = cli::RunCli(args, terminal);
+        run.out = out.str();
+        run.err = err.str();
+        return run;
+    }
+
+    std::string file(const std::string& name) { return store.path(name); }
+    std::string serial(const std::string& label) { return store.get(label).serialHex; }
+
+    TestStore store;
+    std::optional<std::string> secret;
+};
+
+std::vector<QJsonObject> JsonLines(const std::string& text)
+{
+    std::vector<QJsonObject> objects;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        QJsonParseError error{};
+        const auto document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+        objects.push_back(document.object());
+    }
+    return objects;
+}
+
+std::string Text(const QJsonValue& value) { return value.toString().toStdString(); }
+
+} // namespace
+
+TEST_F(CliTest, SignBatchGoesOnPastABadFile)
+{
+    const CliRun run = cli({"sign", file("a.txt"), file("missing.txt"), file("c.txt"), "--cert", serial("gost2012_256")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(FileExists(file("a.txt.sig")));
+    EXPECT_TRUE(FileExists(file("c.txt.sig")));
+    EXPECT_EQ(run.out, "Подписанное сообщение создано\nПодписанное сообщение создано\n");
+    EXPECT_NE(run.err.find("Cannot open file \"" + file("missing.txt") + "\". "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("2 signed, 1 failed\n"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, SignWritesWhatTheWindowWrites)
+{
+    const CliRun run = cli({"sign", file("a.txt"), "--cert", "gost2012_512", "--base64", "--attached", "--pack"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Подписанное сообщение создано\nСоздан архив:" + file("a.txt.p7s.7z") + "\n");
+    EXPECT_TRUE(FileExists(file("a.txt.p7s")));
+    EXPECT_TRUE(FileExists(file("a.txt.p7s.7z")));
+}
+
+TEST_F(CliTest, VerifyBatchReportsEachPair)
+{
+    ASSERT_EQ(cli({"sign", file("a.txt"), file("b.txt"), file("c.txt"), "--cert", "gost2001"}).status, 0);
+    WriteFile(file("b.txt"), "changed");
+    WriteFile(file("c.txt.sig"), "damaged");
+    const CliRun run = cli({"verify", file("a.txt"), file("a.txt.sig"), file("b.txt"), file("c.txt"), file("x.txt")});
+    EXPECT_EQ(run.status, 2); // x.txt has no signature
+    EXPECT_NE(run.out.find("V - Подпись математически верна..."), std::string::npos);
+    EXPECT_NE(run.out.find("X - Подпись математически не верна"), std::string::npos);
+    EXPECT_NE(run.err.find("1 valid, 2 invalid, 1 failed"), std::string::npos) << run.err;
+
+    EXPECT_EQ(cli({"verify", file("a.txt")}).status, 0);
+    EXPECT_EQ(cli({"verify", file("b.txt"), file("b.txt.sig")}).status, 1);
+}
+
+TEST_F(CliTest, JsonGivesEveryOutcome)
+{
+    ASSERT_EQ(cli({"sign", file("a.txt"), file("b.txt"), "--cert", "gost2012_256"}).status, 0);
+    WriteFile(file("b.txt"), "changed");
+    const CliRun run = cli({"verify", file("a.txt"), file("b.txt"), file("c.txt"), "--json"});
+    const auto results = JsonLines(run.out);
+    ASSERT_EQ(results.size(), 3u) << run.out;
+    EXPECT_EQ(Text(results[0]["status"]), "ok");
+    EXPECT_EQ(Text(results[0]["file"]), file("a.txt"));
+    EXPECT_EQ(Text(results[0]["messages"].toArray()[1]), "V - Подпись математически верна...");
+    EXPECT_EQ(Text(results[1]["status"]), "invalid");
+    EXPECT_EQ(Text(results[2]["status"]), "failed");
+    EXPECT_FALSE(Text(results[2]["error"]).empty());
+
+    const CliRun decrypt = cli({"decrypt", file("a.txt.sig"), "--json"});
+    const auto refused = JsonLines(decrypt.out);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(Text(refused[0]["status"]), "failed");
+    EXPECT_NE(refused[0]["code"].toDouble(), 0.0);
+    EXPECT_EQ(decrypt.status, 2);
+}
+
+TEST_F(CliTest, EncryptAndDecryptBatches)
+{
+    const CliRun encrypted = cli({"encrypt", file("a.txt"), file("missing"), file("b.txt"), "--cert-file",
+                               store.get("gost2012_256").derFile, "--json"});
+    EXPECT_EQ(encrypted.status, 2);
+    const auto results = JsonLines(encrypted.out);
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(Text(results[0]["outputs"].toArray()[0]), file("a.txt.enc"));
+    EXPECT_EQ(Text(results[1]["status"]), "failed");
+    EXPECT_NE(encrypted.err.find("2 encrypted, 1 failed"), std::string::npos);
+
+    WriteFile(file("bad.enc"), "not a message");
+    ::unlink(file("a.txt").c_str());
+    const CliRun decrypted = cli({"decrypt", file("a.txt.enc"), file("bad.enc"), file("b.txt.enc")});
+    EXPECT_EQ(decrypted.status, 2);
+    EXPECT_EQ(ReadFile(file("a.txt")), "content of a.txt");
+    EXPECT_NE(decrypted.err.find("2 decrypted, 1 failed"), std::string::npos);
+}
+
+TEST_F(CliTest, CertificateChoiceErrorsListTheCandidates)
+{
+    const CliRun ambiguous = cli({"sign", file("a.txt"), "--cert", "gost2012"});
+    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_NE(ambiguous.err.find("gost2012_256"), std::string::npos) << ambiguous.err;
+    EXPECT_NE(ambiguous.err.find("gost2012_512"), std::string::npos);
+    EXPECT_FALSE(FileExists(file("a.txt.sig")));
+
+    EXPECT_EQ(cli({"sign", file("a.txt"), "--cert", "nobody"}).status, 2);
+    const CliRun noCert = cli({"sign", file("a.txt")});
+    EXPECT_EQ(noCert.status, 2);
+    EXPECT_NE(noCert.err.find("--cert"), std::string::npos);
+}
+
+TEST_F(CliTest, TerminalUserPicksACertificateAndGivesThePasswordOnce)
+{
+    secret = std::string(kProtectedKeyPassword);
+    int asked = 0;
+    std::istringstream in(std::to_string(store.indexOf("protected") + 1) + "\n");
+    std::ostringstream out, err;
+    cli::Terminal terminal{in, out, err, true, [&](const std::string&) {
+                               ++asked;
+                               return secret;
+                           }};
+    // Only certificates with keys are listed, in store order; the standard set has keys for all.
+    const int status = cli::RunCli({"sign", file("a.txt"), file("b.txt")}, terminal);
+    EXPECT_EQ(status, 0) << err.str();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(FileExists(file("b.txt.sig")));
+}
+
+TEST_F(CliTest, UsageErrorsAndHelp)
+{
+    EXPECT_EQ(cli({}).status, 2);
+    EXPECT_EQ(cli({"frobnicate"}).status, 2);
+    EXPECT_EQ(cli({"sign"}).status, 2);
+    EXPECT_EQ(cli({"encrypt", file("a.txt")}).status, 2);
+    EXPECT_EQ(cli({"verify", file("a.txt"), "--attached"}).status, 2);
+    const CliRun help = cli({"sign", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Examples"), std::string::npos);
+    EXPECT_EQ(cli({"--help"}).status, 0);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace ordalis::test {
+
+// Runs `openssl ARGS` in folder, with the GOST engine named on the command line
+// unless withEngine is false; returns its exit status and leaves what it printed in output.
+int RunOpenSsl(const std::string& folder, const std::string& args, std::string* output = nullptr,
+               bool withEngine = true);
+
+} // namespace ordalis::test

@@ -1,0 +1,81 @@
+#include "tools/cli/CertificateChoice.h"
+
+#include "cryptomsg/CertificateDescription.h"
+#include "cryptomsg/StoreAdmin.h"
+
+#include <istream>
+#include <ostream>
+
+namespace ordalis::cli {
+
+namespace {
+
+std::string Line(PCCERT_CONTEXT certificate)
+{
+    const CertificateDescription d = DescribeCertificate(certificate);
+    return d.subject + " (серийный номер " + d.serialHex + ", действителен до " + d.validTo + ")";
+}
+
+std::vector<CertContextPtr> KeyedCertificates(HCERTSTORE store)
+{
+    std::vector<CertContextPtr> found;
+    PCCERT_CONTEXT context = nullptr;
+    while ((context = CertEnumCertificatesInStore(store, context)) != nullptr)
+        if (CertHasPrivateKey(context))
+            found.emplace_back(CertDuplicateCertificateContext(context));
+    return found;
+}
+
+CertContextPtr AskForOne(std::vector<CertContextPtr> candidates, Terminal& terminal, std::string& problem)
+{
+    if (candidates.empty()) {
+        problem = "в хранилище нет сертификатов с закрытым ключом";
+        return nullptr;
+    }
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        terminal.err << "  " << i + 1 << ") " << Line(candidates[i].get()) << "\n";
+    terminal.err << "Номер сертификата: " << std::flush;
+    std::string answer;
+    std::getline(terminal.in, answer);
+    std::size_t number = 0;
+    try {
+        number = std::stoul(answer);
+    } catch (const std::exception&) {
+    }
+    if (number == 0 || number > candidates.size()) {
+        problem = "сертификат не выбран";
+        return nullptr;
+    }
+    return std::move(candidates[number - 1]);
+}
+
+} // namespace
+
+CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool needKey, Terminal& terminal,
+                                 std::string& problem)
+{
+    CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
+    if (!id) {
+        if (!terminal.interactive) {
+            problem = "не указан сертификат (--cert ID)";
+            return nullptr;
+        }
+        return AskForOne(KeyedCertificates(store.get()), terminal, problem);
+    }
+    std::vector<CertContextPtr> matches = FindCertificates(store.get(), *id);
+    if (matches.size() == 1)
+        return std::move(matches.front());
+    if (matches.empty()) {
+        problem = "в хранилище нет сертификата \"" + *id + "\"";
+        matches = needKey ? KeyedCertificates(store.get()) : std::vector<CertContextPtr>{};
+        if (!matches.empty())
+            problem += "; сертификаты с ключом:";
+    } else {
+        problem = "\"" + *id + "\" подходит к нескольким сертификатам:";
+    }
+    for (const auto& match : matches)
+        problem += "\n  " + Line(match.get());
+    return nullptr;
+}
+
+} // namespace ordalis::cli

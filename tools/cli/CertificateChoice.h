@@ -1,0 +1,19 @@
+#pragma once
+
+#include "cryptomsg/CryptoApi.h"
+#include "tools/cli/TerminalDesktop.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ordalis::cli {
+
+// The certificate a batch uses: the one --cert names, or (without --cert, on a
+// terminal) the one the user picks from the list of certificates with keys.
+// Null with problem set when the ID is unknown or ambiguous (the candidates are
+// listed) or nobody can be asked.
+CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool needKey, Terminal& terminal,
+                                 std::string& problem);
+
+} // namespace ordalis::cli

@@ -1,0 +1,79 @@
+#include "tools/cli/TerminalDesktop.h"
+
+#include "common/LastError.h"
+
+#include <ostream>
+
+namespace ordalis::cli {
+
+TerminalDesktop::TerminalDesktop(Terminal& terminal, bool json) : m_terminal(terminal), m_json(json) {}
+
+std::optional<std::string> TerminalDesktop::chooseOpenFile(const OpenFileRequest&)
+{
+    return std::nullopt;
+}
+
+void TerminalDesktop::reportLine(const std::string& line)
+{
+    m_log.lines.push_back(line);
+    if (!m_json)
+        m_terminal.out << line << '\n';
+}
+
+void TerminalDesktop::showNotice(const std::string& text, NoticeKind kind)
+{
+    if (kind == NoticeKind::Info) {
+        reportLine(text);
+        return;
+    }
+    m_log.failures.push_back(text);
+    m_log.failureCode = GetLastError();
+    if (!m_json)
+        m_terminal.err << text << '\n';
+}
+
+void TerminalDesktop::showError(const std::string& text)
+{
+    m_log.failures.push_back(text);
+    if (!m_json)
+        m_terminal.err << text << '\n';
+}
+
+void TerminalDesktop::openFolder(const std::string&) {}
+
+const CERT_CONTEXT* TerminalDesktop::selectCertificate(CertStore*, const std::string&)
+{
+    return CertDuplicateCertificateContext(m_certificate.get());
+}
+
+void TerminalDesktop::viewCertificate(const CERT_CONTEXT*) {}
+
+void TerminalDesktop::setCertificate(PCCERT_CONTEXT certificate)
+{
+    m_certificate.reset(CertDuplicateCertificateContext(certificate));
+}
+
+void TerminalDesktop::setPasswordFromFile(std::string password)
+{
+    m_filePassword = std::move(password);
+}
+
+std::optional<std::string> TerminalDesktop::askPassword(const std::string& what, int attempt)
+{
+    if (m_filePassword)
+        return attempt == 1 ? m_filePassword : std::nullopt;
+    if (attempt == 1) {
+        if (const auto known = m_passwords.find(what); known != m_passwords.end())
+            return known->second;
+    }
+    if (!m_terminal.interactive || !m_terminal.readSecret)
+        return std::nullopt;
+    const std::string prompt =
+        (attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль закрытого ключа ") + what + ": ";
+    auto password = m_terminal.readSecret(prompt);
+    if (password)
+        m_passwords[what] = *password;
+    return password;
+}
+
+} // namespace ordalis::cli

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "common/DesktopSeam.h"
+#include "cryptomsg/CryptoApi.h"
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ordalis::cli {
+
+// Where the command line talks: its streams, and whether a person sits at them.
+struct Terminal {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    bool interactive = false;
+    // Reads a line without echo; the default reads the controlling terminal.
+    std::function<std::optional<std::string>(const std::string& prompt)> readSecret;
+};
+
+// The desktop seam of the command line: notices and report lines go to standard
+// output (or, with --json, into the file's result), failures and errors to
+// standard error, the certificate dialog answers with the certificate named on
+// the command line, and opening a folder does nothing.
+class TerminalDesktop : public DesktopSeam {
+public:
+    TerminalDesktop(Terminal& terminal, bool json);
+
+    std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) override;
+    void showNotice(const std::string& text, NoticeKind kind) override;
+    void showError(const std::string& text) override;
+    void openFolder(const std::string& folder) override;
+    const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) override;
+    void viewCertificate(const CERT_CONTEXT* certificate) override;
+    std::optional<std::string> askPassword(const std::string& what, int attempt) override;
+
+    // The certificate the dialog answers with (a reference is kept).
+    void setCertificate(PCCERT_CONTEXT certificate);
+    // A password given in a file: used for every key, never asked again when wrong.
+    void setPasswordFromFile(std::string password);
+
+    // What happened to the current file, for its result line.
+    struct FileLog {
+        std::vector<std::string> lines;    // notices and report lines
+        std::vector<std::string> failures; // failure notices and errors
+        std::uint32_t failureCode = 0;
+    };
+    void beginFile() { m_log = {}; }
+    const FileLog& log() const { return m_log; }
+    void reportLine(const std::string& line);
+
+private:
+    Terminal& m_terminal;
+    bool m_json;
+    CertContextPtr m_certificate;
+    std::optional<std::string> m_filePassword;
+    std::map<std::string, std::string> m_passwords; // asked once per key for the whole batch
+    FileLog m_log;
+};
+
+} // namespace ordalis::cli
