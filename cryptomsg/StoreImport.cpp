@@ -199,7 +199,10 @@ private:
     {
         Pkcs12Content content;
         Password password;
-        if (OpenPkcs12(bundle, {}, content) != KeyOpen::Ok) {
+        const KeyOpen withoutPassword = OpenPkcs12(bundle, {}, content);
+        if (withoutPassword == KeyOpen::Failed)
+            throw Error("Не удалось открыть контейнер \"" + path + "\"" + OpenSslReason());
+        if (withoutPassword == KeyOpen::WrongPassword) {
             ERR_clear_error();
             AskUntilOpen(m_password, BaseName(path),
                          [&](const std::string& text) { return OpenPkcs12(bundle, text, content); }, password);
