@@ -62,34 +62,47 @@ bool OpenContentKey(CMS_ContentInfo* cms, const Decryptor& decryptor)
     return true;
 }
 
-// Reads the whole decrypted content from chain into out. Wipes what it wrote on failure.
-bool ReadContent(BIO* chain, BYTE* out, DWORD* outSize, std::size_t upperBound)
+// The decoder copied the encrypted content out of the caller's bytes. When
+// those bytes end with it (the content is the envelope's last element), the
+// message is pointed back at them and the copy freed, so that a large message
+// is held once while it is decrypted. Returns the bytes to decrypt.
+std::span<const BYTE> ContentInCallerBytes(CMS_ContentInfo* cms, std::span<const BYTE> blob, BorrowedContent& borrowed)
 {
-    const std::size_t capacity = *outSize;
+    ASN1_OCTET_STRING** slot = CMS_get0_content(cms);
+    const std::span<const BYTE> parsed(ASN1_STRING_get0_data(*slot), static_cast<std::size_t>(ASN1_STRING_length(*slot)));
+    if (parsed.size() > blob.size())
+        return parsed;
+    const std::span<const BYTE> tail = blob.last(parsed.size());
+    if (!std::equal(tail.begin(), tail.end(), parsed.begin()) || !borrowed.attach(slot, tail))
+        return parsed;
+    return tail;
+}
+
+// Decrypts the content straight into out with the cipher that CMS keyed.
+// Wipes what it wrote on failure.
+// out has room for all of encrypted: decryption never gives more than it is given.
+bool DecryptInto(BIO* chain, std::span<const BYTE> encrypted, BYTE* out, DWORD* outSize)
+{
+    BIO* cipherBio = BIO_find_type(chain, BIO_TYPE_CIPHER);
+    EVP_CIPHER_CTX* cipher = nullptr;
+    if (!cipherBio || BIO_get_cipher_ctx(cipherBio, &cipher) != 1 || !cipher)
+        return FailFromOpenSsl(codes::BadData);
     constexpr std::size_t kPiece = std::size_t{1} << 24;
     std::size_t done = 0;
-    bool overflow = false;
-    for (;;) {
-        unsigned char probe[64];
-        BYTE* target = done < capacity ? out + done : probe;
-        const std::size_t wanted = done < capacity ? std::min(capacity - done, kPiece) : sizeof probe;
-        std::size_t got = 0;
-        if (BIO_read_ex(chain, target, wanted, &got) != 1 || got == 0)
-            break;
-        if (target == probe) {
-            OPENSSL_cleanse(probe, sizeof probe);
-            overflow = true;
-            break;
-        }
-        done += got;
+    bool ok = true;
+    for (std::size_t read = 0; ok && read < encrypted.size();) {
+        const int n = static_cast<int>(std::min(encrypted.size() - read, kPiece));
+        int written = 0;
+        ok = EVP_CipherUpdate(cipher, out + done, &written, encrypted.data() + read, n) == 1;
+        read += static_cast<std::size_t>(n);
+        done += static_cast<std::size_t>(written);
     }
-    BIO* cipher = BIO_find_type(chain, BIO_TYPE_CIPHER);
-    if (overflow || !cipher || BIO_get_cipher_status(cipher) != 1) {
+    int last = 0;
+    // A padded cipher checks its padding here: a wrong key or damaged content fails.
+    ok = ok && EVP_CipherFinal_ex(cipher, out + done, &last) == 1;
+    done += static_cast<std::size_t>(last);
+    if (!ok) {
         OPENSSL_cleanse(out, done);
-        if (overflow) {
-            *outSize = static_cast<DWORD>(upperBound);
-            return FailWith(codes::ErrorMoreData);
-        }
         return FailFromOpenSsl(codes::BadData);
     }
     *outSize = static_cast<DWORD>(done);
@@ -116,20 +129,24 @@ BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* enc
         return FailWith(codes::MsgError);
     // The content is never longer than its encryption: the size pass answers
     // with that and decrypts nothing, so a large file is decrypted once.
-    const std::size_t upperBound = static_cast<std::size_t>(ASN1_STRING_length(*content));
+    const DWORD upperBound = static_cast<DWORD>(ASN1_STRING_length(*content));
     Decryptor decryptor;
     if (!FindDecryptor(cms.get(), *para, decryptor))
         return false;
-    if (!decrypted) {
-        *decryptedSize = static_cast<DWORD>(upperBound);
-        return true;
+    if (!decrypted || *decryptedSize < upperBound) {
+        *decryptedSize = upperBound;
+        return decrypted ? FailWith(codes::ErrorMoreData) : 1;
     }
+    BorrowedContent borrowed;
+    const std::span<const BYTE> encrypted =
+        ContentInCallerBytes(cms.get(), {encryptedBlob, encryptedBlobSize}, borrowed);
     if (!OpenContentKey(cms.get(), decryptor))
         return false;
+    // Keys the content cipher; the chain's own reading is not used.
     BioPtr chain(CMS_dataInit(cms.get(), nullptr));
     if (!chain)
         return FailFromOpenSsl(codes::BadData);
-    if (!ReadContent(chain.get(), decrypted, decryptedSize, upperBound))
+    if (!DecryptInto(chain.get(), encrypted, decrypted, decryptedSize))
         return false;
     if (exchangeCert)
         *exchangeCert = CertDuplicateCertificateContext(decryptor.certificate.get());
