@@ -68,12 +68,15 @@ TEST_P(GostEnvelopes, OpenSslOpensOursAndWeOpenOpenSsls)
                                      certificate + "' -inkey '" + key + "'", &log), 0) << log;
     EXPECT_TRUE(ReadFile(store.path("ours.bin")) == content);
 
-    ASSERT_EQ(RunOpenSsl(folder, "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out theirs.enc '" +
-                                     certificate + "'", &log), 0) << log;
+    // Definite lengths, and the indefinite-length (BER) form that streaming writes.
     const CertStorePtr my = store.open();
-    const Outcome opened = DecryptMessage({my.get()}, ReadFile(store.path("theirs.enc")));
-    ASSERT_TRUE(opened.ok) << std::hex << opened.error;
-    EXPECT_TRUE(opened.bytes == content);
+    for (const std::string form : {"", " -stream"}) {
+        ASSERT_EQ(RunOpenSsl(folder, "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out theirs.enc" + form +
+                                         " '" + certificate + "'", &log), 0) << log;
+        const Outcome opened = DecryptMessage({my.get()}, ReadFile(store.path("theirs.enc")));
+        ASSERT_TRUE(opened.ok) << form << std::hex << opened.error;
+        EXPECT_TRUE(opened.bytes == content) << form;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, GostEnvelopes, ::testing::ValuesIn(GostCases()),
