@@ -2,7 +2,6 @@
 
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
-#include "common/FileStream.h"
 #include "common/SystemError.h"
 #include "sevenzip/FileSearch.h"
 #include "sevenzip/PropVariant.h"
@@ -17,18 +16,6 @@ namespace ordalis::sevenzip {
 
 namespace {
 
-void SetBool(PROPVARIANT& value, bool flag)
-{
-    value.vt = VT_BOOL;
-    value.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-void SetFileTime(PROPVARIANT& value, const FILETIME& time)
-{
-    value.vt = VT_FILETIME;
-    value.filetime = time;
-}
-
 BSTR NewBstr(std::u16string_view text)
 {
     BSTR copy = AllocBstr(text);
@@ -41,7 +28,8 @@ PROPVARIANT ToPropVariant(const T7zVariant& value)
 {
     PROPVARIANT result = EmptyPropVariant();
     if (const bool* flag = std::get_if<bool>(&value)) {
-        SetBool(result, *flag);
+        result.vt = VT_BOOL;
+        result.boolVal = *flag ? VARIANT_TRUE : VARIANT_FALSE;
     } else if (const std::uint32_t* number = std::get_if<std::uint32_t>(&value)) {
         result.vt = VT_UI4;
         result.ulVal = *number;
@@ -98,8 +86,6 @@ void* T7zOutArchive::findInterface(const GUID& iid)
         return static_cast<I7zArchiveWriter*>(this);
     return T7zArchive::findInterface(iid);
 }
-
-// ---- Queue and settings ----
 
 void T7zOutArchive::AddStream(HeldStream stream, std::uint32_t attributes, FILETIME creationTime,
                               FILETIME lastWriteTime, std::u16string path, bool isDirectory, bool isAnti)
@@ -224,8 +210,6 @@ void T7zOutArchive::SetProperty(std::u16string name, T7zVariant value)
     m_properties = std::move(wanted);
 }
 
-// ---- Saving ----
-
 void T7zOutArchive::SaveToFile(const std::string& fileName)
 {
     // A failing update leaves a broken archive behind: it goes to a temporary
@@ -247,130 +231,6 @@ void T7zOutArchive::SaveToStream(ByteStream& stream)
     if (result != S_OK && message)
         throw Error(*message);
     CheckHResult(result);
-}
-
-// ---- Answers to the library ----
-
-const T7zBatchItem* T7zOutArchive::itemAt(std::uint32_t index) const
-{
-    return index < m_batch.size() ? &m_batch[index] : nullptr;
-}
-
-HRESULT T7zOutArchive::GetUpdateItemInfo(std::uint32_t index, std::int32_t* newData, std::int32_t* newProperties,
-                                         std::uint32_t* indexInArchive)
-{
-    if (!itemAt(index))
-        return E_INVALIDARG;
-    // Every item is new; no earlier archive is read.
-    if (newData)
-        *newData = 1;
-    if (newProperties)
-        *newProperties = 1;
-    if (indexInArchive)
-        *indexInArchive = 0xFFFFFFFFu;
-    return S_OK;
-}
-
-HRESULT T7zOutArchive::GetProperty(std::uint32_t index, PROPID propId, PROPVARIANT* value)
-{
-    const T7zBatchItem* item = itemAt(index);
-    if (!item)
-        return E_INVALIDARG;
-    if (!value)
-        return E_POINTER;
-    switch (propId) {
-    case kpid::Path:
-        if (!item->path.empty()) {
-            BSTR path = AllocBstr(item->path);
-            if (!path)
-                return E_OUTOFMEMORY;
-            value->vt = VT_BSTR;
-            value->bstrVal = path;
-        }
-        break;
-    case kpid::IsDir: SetBool(*value, item->isDirectory); break;
-    case kpid::Size:
-        value->vt = VT_UI8;
-        value->uhVal = item->size;
-        break;
-    case kpid::Attrib:
-        value->vt = VT_UI4;
-        value->ulVal = item->attributes;
-        break;
-    case kpid::CTime: SetFileTime(*value, item->creationTime); break;
-    case kpid::MTime: SetFileTime(*value, item->lastWriteTime); break;
-    case kpid::IsAnti: SetBool(*value, item->isAnti); break;
-    default: break;
-    }
-    return S_OK;
-}
-
-ComPtr<ISequentialInStream> T7zOutArchive::openItemStream(const T7zBatchItem& item)
-{
-    if (item.kind == T7zSourceKind::Stream) {
-        if (!item.stream)
-            return {};
-        item.stream->setPosition(0);
-        const auto adapter = MakeCom<T7zStream>(HeldStream::referenced(*item.stream.get()), m_errors);
-        return ComPtr<ISequentialInStream>::share(adapter->inView());
-    }
-    auto file = std::make_unique<FileStream>(FileStream::openRead(item.fileName));
-    const auto adapter = MakeCom<T7zStream>(HeldStream::owned(std::move(file)), m_errors);
-    return ComPtr<ISequentialInStream>::share(adapter->inView());
-}
-
-HRESULT T7zOutArchive::GetStream(std::uint32_t index, ISequentialInStream** inStream)
-{
-    if (!inStream)
-        return E_POINTER;
-    *inStream = nullptr;
-    const T7zBatchItem* item = itemAt(index);
-    if (!item)
-        return E_INVALIDARG;
-    return Guarded(m_errors.get(), [&] {
-        *inStream = openItemStream(*item).detach();
-        return S_OK;
-    });
-}
-
-HRESULT T7zOutArchive::SetOperationResult(std::int32_t)
-{
-    return S_OK;
-}
-
-HRESULT T7zOutArchive::reportProgress(bool isTotal, std::uint64_t value)
-{
-    if (!m_progress)
-        return S_OK;
-    return Guarded(m_errors.get(), [&] { return m_progress(m_progressSender, isTotal, value); });
-}
-
-HRESULT T7zOutArchive::SetTotal(std::uint64_t total)
-{
-    return reportProgress(true, total);
-}
-
-HRESULT T7zOutArchive::SetCompleted(const std::uint64_t* completeValue)
-{
-    return completeValue ? reportProgress(false, *completeValue) : S_OK;
-}
-
-HRESULT T7zOutArchive::CryptoGetTextPassword2(std::int32_t* passwordIsDefined, BSTR* password)
-{
-    if (!passwordIsDefined)
-        return E_POINTER;
-    if (m_password.empty()) {
-        *passwordIsDefined = 0;
-        return S_OK;
-    }
-    if (!password)
-        return E_POINTER;
-    BSTR copy = AllocBstr(m_password);
-    if (!copy)
-        return E_OUTOFMEMORY;
-    *password = copy;
-    *passwordIsDefined = 1;
-    return S_OK;
 }
 
 } // namespace ordalis::sevenzip
