@@ -135,7 +135,7 @@ BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* enc
         return false;
     if (!decrypted || *decryptedSize < upperBound) {
         *decryptedSize = upperBound;
-        return decrypted ? FailWith(codes::ErrorMoreData) : 1;
+        return decrypted ? FailWith(codes::ErrorMoreData) : Succeed();
     }
     BorrowedContent borrowed;
     const std::span<const BYTE> encrypted =
@@ -150,7 +150,7 @@ BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* enc
         return false;
     if (exchangeCert)
         *exchangeCert = CertDuplicateCertificateContext(decryptor.certificate.get());
-    return true;
+    return Succeed();
 }
 
 } // namespace ordalis

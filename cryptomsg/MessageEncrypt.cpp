@@ -137,7 +137,7 @@ BOOL CryptEncryptMessage(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipient
         OPENSSL_cleanse(encryptedBlob, static_cast<std::size_t>(length));
         return FailFromOpenSsl(codes::MsgError);
     }
-    return true;
+    return Succeed();
 }
 
 } // namespace ordalis

@@ -133,7 +133,7 @@ BOOL CryptSignMessage(const CRYPT_SIGN_MESSAGE_PARA* para, BOOL detachedSignatur
         return false;
     if (sizePass)
         return ReportSize(EncodedLength(cms.get()), signedBlobSize);
-    return EncodeInto(cms.get(), signedBlob, signedBlobSize) >= 0;
+    return EncodeInto(cms.get(), signedBlob, signedBlobSize) >= 0 && Succeed();
 }
 
 } // namespace ordalis

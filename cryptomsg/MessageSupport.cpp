@@ -6,6 +6,8 @@
 #include "cryptomsg/KeyProviderInternal.h"
 #include "cryptomsg/OsslError.h"
 
+#include <openssl/err.h>
+
 #include <algorithm>
 #include <climits>
 
@@ -95,7 +97,7 @@ bool ReportSize(long length, DWORD* outSize)
     if (length < 0)
         return false;
     *outSize = static_cast<DWORD>(length) + kSizeSlack;
-    return true;
+    return Succeed();
 }
 
 long EncodeInto(const CMS_ContentInfo* cms, BYTE* out, DWORD* outSize)
@@ -158,6 +160,12 @@ EvpPkeyPtr CertificateKey(PCCERT_CONTEXT certificate)
     }
     EVP_PKEY_up_ref(key); // engine keys cannot be duplicated, only shared
     return EvpPkeyPtr(key);
+}
+
+BOOL Succeed()
+{
+    ERR_clear_error();
+    return 1;
 }
 
 bool IsMessageEncoding(DWORD encoding)

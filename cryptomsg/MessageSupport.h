@@ -76,6 +76,10 @@ CmsPtr DecodeMessage(const BYTE* bytes, DWORD size, int expectedType);
 // or else acquired now (CryptAcquireCertificatePrivateKey). Null with the last error set.
 EvpPkeyPtr CertificateKey(PCCERT_CONTEXT certificate);
 
+// The end of a successful call: nothing another call could trip over is left
+// in OpenSSL's error queue (some lookups queue errors they recover from).
+BOOL Succeed();
+
 // Whether the encoding type names PKCS #7 messages.
 bool IsMessageEncoding(DWORD encoding);
 

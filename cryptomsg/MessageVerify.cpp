@@ -114,7 +114,7 @@ BOOL CryptVerifyDetachedMessageSignature(const CRYPT_VERIFY_MESSAGE_PARA* para, 
         if (!*signerCert)
             return false;
     }
-    return true;
+    return Succeed();
 }
 
 } // namespace ordalis

@@ -7,6 +7,7 @@
 #include "tests/support/TestStore.h"
 
 #include <openssl/conf.h>
+#include <openssl/err.h>
 #include <openssl/pem.h>
 
 #include <gtest/gtest.h>

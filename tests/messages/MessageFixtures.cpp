@@ -3,6 +3,7 @@
 #include "common/LastError.h"
 #include "cryptomsg/CertContextInternal.h"
 
+#include <openssl/err.h>
 #include <openssl/pem.h>
 
 #include <cstdlib>
@@ -17,6 +18,17 @@ namespace {
 const BYTE* Bytes(const std::string& s) { return reinterpret_cast<const BYTE*>(s.data()); }
 DWORD Size(const std::string& s) { return static_cast<DWORD>(s.size()); }
 
+std::string QueuedErrors()
+{
+    std::string text;
+    while (const unsigned long error = ERR_get_error()) {
+        char line[256];
+        ERR_error_string_n(error, line, sizeof line);
+        text += std::string(line) + "; ";
+    }
+    return text;
+}
+
 // Runs one message call in its two passes: size, then data, then cut to the size returned.
 template <class Call>
 Outcome TwoPasses(Call call)
@@ -25,11 +37,15 @@ Outcome TwoPasses(Call call)
     DWORD size = 0;
     if (!call(nullptr, &size)) {
         outcome.error = GetLastError();
+        if (ERR_peek_error() != 0)
+            throw std::logic_error("a failed call left OpenSSL errors queued for the next one");
         return outcome;
     }
     outcome.bytes.assign(size, '\0');
     if (!call(reinterpret_cast<BYTE*>(outcome.bytes.data()), &size)) {
         outcome.error = GetLastError();
+        if (ERR_peek_error() != 0)
+            throw std::logic_error("a failed call left OpenSSL errors queued for the next one");
         outcome.bytes.clear();
         return outcome;
     }
@@ -37,6 +53,8 @@ Outcome TwoPasses(Call call)
         throw std::logic_error("the data pass wrote more than the size pass allowed");
     outcome.bytes.resize(size);
     outcome.ok = true;
+    if (ERR_peek_error() != 0)
+        throw std::logic_error("a successful call left OpenSSL errors queued for the next one: " + QueuedErrors());
     return outcome;
 }
 
@@ -134,6 +152,8 @@ Outcome VerifyDetached(const std::string& signature, const std::string& content,
     outcome.ok = CryptVerifyDetachedMessageSignature(&para, 0, Bytes(signature), Size(signature), 1, parts, sizes,
                                                      &found) != 0;
     outcome.error = outcome.ok ? 0 : GetLastError();
+    if (ERR_peek_error() != 0)
+        throw std::logic_error("a verification left OpenSSL errors queued for the next call");
     CertContextPtr owned(found);
     if (signer)
         *signer = std::move(owned);
