@@ -69,6 +69,11 @@ void TForm1::createControls()
     setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
     // The outer bounds are 625 x 343 at 192, 124; the frame is taken off the
     // client size once the window manager has told its size (fitOuterBounds).
+    // The designed text size (8 points) in the platform's own typeface: the
+    // controls' designed sizes are made for it.
+    QFont designed = font();
+    designed.setPointSize(8);
+    setFont(designed);
     move(192, 124);
     resize(625, 343);
 
