@@ -87,7 +87,7 @@ CertificateSelectDialog::CertificateSelectDialog(QWidget* parent, const QString&
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { updateButtons(); });
 
     fillList();
-    resize(680, 320);
+    resize(760, 320);
 }
 
 void CertificateSelectDialog::fillList()

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -98,7 +99,9 @@ QWidget* DetailsPage(const CertificateDescription& description)
         item->setText(1, QString(value).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         item->setData(1, Qt::UserRole, value);
     }
+    // Extension names can be long; the values need the room more.
     fields->resizeColumnToContents(0);
+    fields->setColumnWidth(0, std::min(fields->columnWidth(0), 220));
 
     auto* value = new QPlainTextEdit(page);
     value->setObjectName(QStringLiteral("detailValue"));
