@@ -17,6 +17,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     const QString title = ordalis::ApplicationTitle(QCoreApplication::applicationFilePath());
     QApplication::setApplicationName(title);
+    QGuiApplication::setDesktopFileName(QStringLiteral("ordalis")); // ties the window to ordalis.desktop
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
 
     ordalis::QtDesktop desktop(title);
