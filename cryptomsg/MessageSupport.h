@@ -1,7 +1,8 @@
 #pragma once
 
-// Pieces shared by the four message functions: the caller's content as BIOs,
-// DER output into the caller's buffer, and decoding with strict checks.
+// Pieces shared by the four message functions: the caller's content through
+// BIO filters without copies, DER output into the caller's buffer, and
+// decoding with strict checks.
 
 #include "cryptomsg/CryptoApi.h"
 #include "cryptomsg/Ossl.h"
@@ -52,6 +53,10 @@ private:
     ASN1_OCTET_STRING* m_string = nullptr;
 };
 
+// Room added to a size pass's answer when the data pass may encode a few bytes
+// more (a fresh signature or ephemeral key whose INTEGERs lose no leading zero).
+inline constexpr DWORD kSizeSlack = 64;
+
 // The size pass's answer: the length plus slack, stored in *outSize.
 bool ReportSize(long length, DWORD* outSize);
 
@@ -62,10 +67,6 @@ long EncodeInto(const CMS_ContentInfo* cms, BYTE* out, DWORD* outSize);
 
 // The DER length of a message, or -1 with the last error set.
 long EncodedLength(const CMS_ContentInfo* cms);
-
-// Room added to a size pass's answer when the data pass may encode a few bytes
-// more (a fresh signature or ephemeral key whose INTEGERs lose no leading zero).
-inline constexpr DWORD kSizeSlack = 64;
 
 // Decodes exactly one message of the given content type from bytes: empty,
 // truncated or damaged DER, trailing bytes and another content type fail with
