@@ -4,6 +4,7 @@
 #include "common/ErrorCodes.h"
 #include "cryptomsg/CertContextInternal.h"
 #include "cryptomsg/CertificateDescription.h"
+#include "cryptomsg/ContentCipherCheck.h"
 #include "cryptomsg/CryptoApi.h"
 #include "cryptomsg/CryptoRuntime.h"
 #include "cryptomsg/MessageRecipient.h"
@@ -122,7 +123,7 @@ BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* enc
     if (!EnsureGostEngine())
         return false;
     CmsPtr cms = DecodeMessage(encryptedBlob, encryptedBlobSize, NID_pkcs7_enveloped);
-    if (!cms)
+    if (!cms || !ContentCipherParametersAreSound(cms.get()))
         return false;
     ASN1_OCTET_STRING** content = CMS_get0_content(cms.get());
     if (!content || !*content)

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cryptomsg/Ossl.h"
+
+namespace ordalis {
+
+// Whether an envelope's content-encryption algorithm comes with parameters the
+// cipher can read. The GOST engine's ciphers read them without checking: absent
+// parameters, or GOST 28147-89 parameters that are not an IV and a parameter
+// set, crash the process when the content is decrypted. False (last error
+// Asn1Corrupt) for such a message; nothing is decrypted to tell.
+bool ContentCipherParametersAreSound(CMS_ContentInfo* envelope);
+
+} // namespace ordalis
