@@ -115,6 +115,8 @@ BOOL CryptAcquireCertificatePrivateKey(PCCERT_CONTEXT cert, DWORD, void*, HCRYPT
             return FailWith(codes::NoKeyProperty);
         SetCertContextKey(cert, key.get());
     }
+    // Decoders tried on the way leave entries behind even when the key opened.
+    ERR_clear_error();
     *provider = NewKeyProvider(std::move(key));
     if (keySpec)
         *keySpec = AT_KEYEXCHANGE;

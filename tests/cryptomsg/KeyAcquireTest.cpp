@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/err.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -72,6 +74,8 @@ TEST_F(KeyAcquire, EveryPlainKeyIsFoundAndPairsWithItsCertificate)
         EXPECT_TRUE(CertHasPrivateKey(certificate.get()));
         Acquired acquired = Acquire(certificate.get());
         ASSERT_TRUE(acquired.ok) << std::hex << acquired.error;
+        // Nothing left queued for the next OpenSSL call to trip over.
+        EXPECT_EQ(ERR_peek_error(), 0u);
         EVP_PKEY* key = ProviderKey(acquired.provider.get());
         ASSERT_NE(key, nullptr);
         EXPECT_TRUE(SignsForCertificate(key, certificate.get()));

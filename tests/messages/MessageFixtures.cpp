@@ -208,19 +208,4 @@ std::string KeyFileOf(const std::string& certificateFile)
     return std::filesystem::path(certificateFile).replace_extension(".key").string();
 }
 
-int RunOpenSsl(const std::string& folder, const std::string& args, std::string* output)
-{
-    const std::string log = folder + "/openssl.log";
-    // The engine is named on the command line; no configuration of the machine is read.
-    // The engine comes right after the command's name: options such as -gost89 are looked up as they are read.
-    const std::size_t name = args.find(' ');
-    const std::string command = "cd '" + folder + "' && OPENSSL_CONF=/dev/null openssl " + args.substr(0, name) +
-                                " -engine gost" + (name == std::string::npos ? "" : args.substr(name)) + " >'" +
-                                log + "' 2>&1";
-    const int status = std::system(command.c_str());
-    if (output)
-        *output = FileExists(log) ? ReadFile(log) : std::string();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 } // namespace ordalis::test

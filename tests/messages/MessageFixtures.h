@@ -4,6 +4,7 @@
 
 #include "cryptomsg/CryptoApi.h"
 #include "cryptomsg/SelfSignedCertificate.h"
+#include "tests/support/OpenSslTool.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdint>
@@ -56,8 +57,5 @@ std::string PseudoRandomBytes(std::size_t size, unsigned seed);
 // The PEM key file that the test store keeps beside a certificate's file.
 std::string KeyFileOf(const std::string& certificateFile);
 
-// Runs `openssl ARGS` with the GOST engine in folder; returns its exit status
-// and leaves what it printed in `output`.
-int RunOpenSsl(const std::string& folder, const std::string& args, std::string* output = nullptr);
 
 } // namespace ordalis::test
