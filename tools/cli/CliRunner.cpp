@@ -8,8 +8,8 @@
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/JsonText.h"
 #include "tools/cli/ProgressLine.h"
+#include "tools/store/TerminalSecret.h"
 
-#include <fstream>
 #include <ostream>
 #include <sys/stat.h>
 
@@ -136,17 +136,6 @@ std::string Summary(Verb verb, int succeeded, int invalid, int failed)
     return text + ", " + std::to_string(failed) + " failed";
 }
 
-std::optional<std::string> FirstLine(const std::string& path)
-{
-    std::ifstream in(path);
-    std::string line;
-    if (!in || !std::getline(in, line))
-        return std::nullopt;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
-}
-
 int Usage(Terminal& terminal, const std::string& message)
 {
     terminal.err << "ordalis-cli: " << message << "\n"
@@ -171,10 +160,11 @@ int RunCli(const std::vector<std::string>& args, Terminal& terminal)
 
     TerminalDesktop desktop(terminal, options.json);
     if (options.passwordFile) {
-        const auto password = FirstLine(*options.passwordFile);
-        if (!password)
-            return Usage(terminal, "не удалось прочитать файл пароля " + *options.passwordFile);
-        desktop.setPasswordFromFile(*password);
+        try {
+            desktop.setPasswordFromFile(tools::ReadPasswordFile(*options.passwordFile));
+        } catch (const Error& e) {
+            return Usage(terminal, e.what());
+        }
     }
     if (options.verb == Verb::Sign || (options.verb == Verb::Encrypt && options.certId)) {
         std::string problem;
