@@ -4,6 +4,7 @@
 //
 // usage: bench_armour [MiB (default 300)] [runs, best taken (default 3)]
 
+#include "bench/support/ScratchFolder.h"
 #include "armour/Armour.h"
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
@@ -29,27 +30,7 @@ namespace {
 using namespace ordalis;
 using Clock = std::chrono::steady_clock;
 
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ordalis-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw Error("cannot make a temporary folder");
-        m_path = pattern;
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    ~ScratchFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string file(const char* name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using ordalis::bench::ScratchFolder;
 
 ByteBuffer RandomBytes(std::size_t size)
 {

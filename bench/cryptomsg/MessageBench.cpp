@@ -5,7 +5,8 @@
 //
 // usage: bench_messages [MiB (default 300)] [runs, best time taken (default 3)]
 
-#include "bench/cryptomsg/BenchProcess.h"
+#include "bench/support/ScratchFolder.h"
+#include "bench/support/BenchProcess.h"
 #include "bench/cryptomsg/MessageBenchChild.h"
 #include "common/Error.h"
 #include "cryptomsg/CryptoRuntime.h"
@@ -44,27 +45,7 @@ const Algorithm kAlgorithms[] = {
     {KeyAlgorithm::Gost2012_512, "gost2012_512", "1.2.643.7.1.1.1.2", "1.2.643.7.1.1.2.3", "md_gost12_512"},
 };
 
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ordalis-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw Error("cannot make a temporary folder");
-        m_path = pattern;
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    ~ScratchFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using ordalis::bench::ScratchFolder;
 
 // Writes size pseudo-random bytes (splitmix64) in pieces, never holding them all.
 void WriteData(const std::string& path, std::size_t size)

@@ -5,6 +5,7 @@
 //
 // usage: bench_sevenzip [MiB (default 300)] [runs, best taken (default 1)]
 
+#include "bench/support/ScratchFolder.h"
 #include "common/Error.h"
 #include "common/FileStream.h"
 #include "sevenzip/PackSignedFile.h"
@@ -34,27 +35,7 @@ using Clock = std::chrono::steady_clock;
 constexpr double kMiB = 1024.0 * 1024.0;
 constexpr const char* kLibrary = "7z.so";
 
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ordalis-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw Error("cannot make a temporary folder");
-        m_path = pattern;
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    ~ScratchFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using ordalis::bench::ScratchFolder;
 
 // Document-like content: words from a small vocabulary with random bytes mixed
 // in, so BZip2 has real work and the archive is neither trivial nor stored.

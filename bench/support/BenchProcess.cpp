@@ -1,4 +1,4 @@
-#include "bench/cryptomsg/BenchProcess.h"
+#include "bench/support/BenchProcess.h"
 
 #include <chrono>
 #include <fcntl.h>
