@@ -76,6 +76,10 @@ std::string ValueText(const ASN1_STRING* value)
     }
     const std::string text(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(length));
     OPENSSL_free(utf8);
+    // Read up to its first zero, as callers of CertNameToStrA do, a value holding
+    // one would show a shorter name than the certificate's.
+    if (text.find('\0') != std::string::npos)
+        return EncodedValue(value);
     return NeedsQuotes(text) ? Quoted(text) : text;
 }
 
@@ -107,7 +111,7 @@ std::string CommonNameOrWhole(const X509_NAME* name)
         if (length >= 0) {
             std::string text(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(length));
             OPENSSL_free(utf8);
-            if (!text.empty())
+            if (!text.empty() && text.find('\0') == std::string::npos)
                 return text;
         }
         ERR_clear_error();

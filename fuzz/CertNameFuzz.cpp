@@ -21,7 +21,9 @@ void CheckStyle(const CERT_NAME_BLOB& name, DWORD style)
     fuzz::Require(needed >= 1);
     std::vector<char> whole(needed, '\x7F');
     fuzz::Require(CertNameToStrA(kEncodingType, &name, style, whole.data(), needed) == needed);
-    fuzz::Require(whole[needed - 1] == '\0');
+    // Callers read the text up to its first zero: none may come before the end,
+    // or the name shown would be shorter than the name.
+    fuzz::Require(std::strlen(whole.data()) == needed - 1);
 
     // A short buffer gets a terminated prefix of the whole text.
     const DWORD capacity = 1 + needed / 2;

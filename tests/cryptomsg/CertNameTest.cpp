@@ -1,5 +1,6 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
+#include "cryptomsg/CertNameText.h"
 #include "cryptomsg/CryptoApi.h"
 #include "cryptomsg/Ossl.h"
 
@@ -100,6 +101,20 @@ TEST(CertName, ValueThatIsNotTextShowsItsEncodingInHex)
 {
     EXPECT_EQ(NameText(EncodeName({{"1.3.6.1.4.1.99999.2", std::string("\x01\x02\xff", 3), false, V_ASN1_BIT_STRING}})),
               "1.3.6.1.4.1.99999.2=#0304000102FF");
+}
+
+TEST(CertName, ValueHoldingAZeroByteShowsItsEncodingInHex)
+{
+    // Read up to the zero, the text would name someone else: "Ivanov".
+    const std::string value("Ivanov\0 (not really)", 20);
+    const std::vector<BYTE> der = EncodeName({{"CN", value}, {"O", "Org"}});
+    const std::string hex = "0C14" "4976616E6F76" "00" "20286E6F74207265616C6C7929";
+    EXPECT_EQ(NameText(der), "2.5.4.3=#" + hex + ", 2.5.4.10=Org");
+
+    const unsigned char* p = der.data();
+    const X509NamePtr name(d2i_X509_NAME(nullptr, &p, static_cast<long>(der.size())));
+    ASSERT_TRUE(name);
+    EXPECT_EQ(CommonNameOrWhole(name.get()), "CN=#" + hex + ", O=Org") << "the short label falls back to the whole name";
 }
 
 TEST(CertName, OtherStringTypes)
