@@ -88,6 +88,11 @@ std::string CaseName(KeyAlgorithm algorithm)
     return "unknown";
 }
 
+void PrintTo(const GostCase& gost, std::ostream* out)
+{
+    *out << CaseName(gost.algorithm);
+}
+
 Identity MakeIdentity(KeyAlgorithm algorithm, const std::string& subject)
 {
     CertificateRequest request;

@@ -8,6 +8,7 @@
 #include "tests/support/TempDir.h"
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct GostCase {
 // The three GOST key algorithms with the digest each signs with.
 const std::vector<GostCase>& GostCases();
 std::string CaseName(KeyAlgorithm algorithm);
+// How GoogleTest names a case; without it, it prints the record's bytes, padding included.
+void PrintTo(const GostCase& gost, std::ostream* out);
 
 // A key pair with its self-signed certificate and a context whose key is acquired.
 struct Identity {
