@@ -25,8 +25,7 @@ export QT_QPA_PLATFORM=offscreen
 # Code that Qt's regular expressions compile at run time reads memory valgrind
 # cannot follow; interpreted, they run the same matches.
 export QT_ENABLE_REGEXP_JIT=0
-# Each test's own timeout is for the ordinary run; valgrind gets ten times as long.
-ctest --test-dir "$build" -T memcheck --output-on-failure --timeout 6000 \
+ctest --test-dir "$build" -T memcheck --output-on-failure \
   --overwrite MemoryCheckCommand="$(command -v valgrind)" \
   --overwrite "MemoryCheckCommandOptions=${options[*]}" \
   "$@"
