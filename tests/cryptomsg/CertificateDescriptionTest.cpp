@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <cstdlib>
-#include <regex>
 
 namespace ordalis::test {
 namespace {
@@ -49,13 +50,28 @@ TEST_F(CertificateDescriptionTest, IdentifiersMatchTheOpensslTool)
     EXPECT_EQ(DescribeCertificate(store.context("short").get()).serialHex, "0A");
 }
 
+namespace {
+
+// "dd.MM.yyyy HH:mm:ss UTC": a digit wherever the shape has a 9.
+bool LooksLikeDate(const std::string& text)
+{
+    const std::string shape = "99.99.9999 99:99:99 UTC";
+    if (text.size() != shape.size())
+        return false;
+    for (std::size_t i = 0; i < shape.size(); ++i)
+        if (shape[i] == '9' ? !std::isdigit(static_cast<unsigned char>(text[i])) : text[i] != shape[i])
+            return false;
+    return true;
+}
+
+} // namespace
+
 TEST_F(CertificateDescriptionTest, NamesDatesAndAlgorithmsInWords)
 {
     const std::pair<const char*, const char*> algorithms[] = {{"gost2001", "ГОСТ Р 34.10-2001"},
                                                               {"gost2012_256", "ГОСТ Р 34.10-2012 256 бит"},
                                                               {"gost2012_512", "ГОСТ Р 34.10-2012 512 бит"},
                                                               {"rsa", "RSA 2048 бит"}};
-    const std::regex date(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d UTC)");
     for (const auto& [label, algorithm] : algorithms) {
         SCOPED_TRACE(label);
         const CertificateDescription d = DescribeCertificate(store.context(label).get());
@@ -68,8 +84,8 @@ TEST_F(CertificateDescriptionTest, NamesDatesAndAlgorithmsInWords)
                   std::string::npos)
             << d.publicKeyAlgorithm;
         EXPECT_EQ(d.version, "V3");
-        EXPECT_TRUE(std::regex_match(d.validFrom, date)) << d.validFrom;
-        EXPECT_TRUE(std::regex_match(d.validTo, date)) << d.validTo;
+        EXPECT_TRUE(LooksLikeDate(d.validFrom)) << d.validFrom;
+        EXPECT_TRUE(LooksLikeDate(d.validTo)) << d.validTo;
         EXPECT_TRUE(d.hasPrivateKey);
         bool basicConstraints = false;
         for (const auto& [name, value] : d.extensions)
