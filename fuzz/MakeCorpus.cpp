@@ -156,7 +156,7 @@ void WriteNames(const fs::path& folder)
     add("CN", "Иванов И. И.", 0);
     add("emailAddress", "ivanov@example.ru", -1);
     add("1.2.643.100.1", "1027700132195", 0);
-    Write(folder / "special", NameDer(name.get()));
+    Write(folder / "quoted-values", NameDer(name.get()));
 
     // A BMPString, as older certificate authorities write Cyrillic names: "Тест".
     const X509NamePtr bmp(X509_NAME_new());
