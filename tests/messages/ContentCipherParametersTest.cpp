@@ -61,22 +61,9 @@ std::string WithContentCipher(const std::string& envelope, const char* oid, cons
     return bytes;
 }
 
-class ContentCipherParameters : public ::testing::Test {
+class ContentCipherParameters : public EnvelopeTest {
 protected:
-    void SetUp() override
-    {
-        store.addStandardSet();
-        my = store.open();
-        recipient = store.context("gost2012_256");
-        envelope = EncryptMessage({recipient.get()}, "1.2.643.7.1.1.1.1", content).bytes;
-        ASSERT_FALSE(envelope.empty());
-    }
-
-    TestStore store;
-    CertStorePtr my;
-    CertContextPtr recipient;
-    const std::string content = PseudoRandomBytes(3000, 8);
-    std::string envelope;
+    ContentCipherParameters() : EnvelopeTest(3000, 8) {}
 };
 
 TEST_F(ContentCipherParameters, TheSameParametersReEncodedStillDecrypt)

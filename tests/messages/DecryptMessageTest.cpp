@@ -19,24 +19,9 @@ namespace {
 
 const std::string kGost89Oid("\x06\x06\x2A\x85\x03\x02\x02\x15", 8);
 
-class Decryption : public ::testing::Test {
+class Decryption : public EnvelopeTest {
 protected:
-    void SetUp() override
-    {
-        store.addStandardSet();
-        my = store.open();
-        recipient = store.context("gost2012_256");
-        envelope = EncryptMessage({recipient.get()}, "1.2.643.7.1.1.1.1", content).bytes;
-        ASSERT_FALSE(envelope.empty());
-    }
-
     Outcome decrypt(const std::string& message) { return DecryptMessage({my.get()}, message); }
-
-    TestStore store;
-    CertStorePtr my;
-    CertContextPtr recipient;
-    const std::string content = PseudoRandomBytes(6000, 21);
-    std::string envelope;
 };
 
 TEST_F(Decryption, AMessageForNoKeyInTheStoresIsRefused)

@@ -5,7 +5,10 @@
 #include "cryptomsg/CryptoApi.h"
 #include "cryptomsg/SelfSignedCertificate.h"
 #include "tests/support/OpenSslTool.h"
+#include "tests/support/TestStore.h"
 #include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <ostream>
@@ -60,5 +63,27 @@ std::string PseudoRandomBytes(std::size_t size, unsigned seed);
 // The PEM key file that the test store keeps beside a certificate's file.
 std::string KeyFileOf(const std::string& certificateFile);
 
+
+// A test store and an envelope of content for its GOST R 34.10-2012 256-bit certificate.
+class EnvelopeTest : public ::testing::Test {
+protected:
+    explicit EnvelopeTest(std::size_t contentSize = 6000, unsigned seed = 21)
+        : content(PseudoRandomBytes(contentSize, seed)) {}
+
+    void SetUp() override
+    {
+        store.addStandardSet();
+        my = store.open();
+        recipient = store.context("gost2012_256");
+        envelope = EncryptMessage({recipient.get()}, "1.2.643.7.1.1.1.1", content).bytes;
+        ASSERT_FALSE(envelope.empty());
+    }
+
+    TestStore store;
+    CertStorePtr my;
+    CertContextPtr recipient;
+    const std::string content;
+    std::string envelope;
+};
 
 } // namespace ordalis::test
