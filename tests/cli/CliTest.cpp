@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -84,6 +85,16 @@ TEST_F(CliTest, SignWritesWhatTheWindowWrites)
     EXPECT_EQ(run.out, "Подписанное сообщение создано\nСоздан архив:" + file("a.txt.p7s.7z") + "\n");
     EXPECT_TRUE(FileExists(file("a.txt.p7s")));
     EXPECT_TRUE(FileExists(file("a.txt.p7s.7z")));
+}
+
+TEST_F(CliTest, RelativeNamesAreShownInFullLikeTheWindowsSlots)
+{
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(store.path(""));
+    const CliRun run = cli({"sign", "b.txt", "--cert", "gost2012_256", "--pack"});
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Подписанное сообщение создано\nСоздан архив:" + file("b.txt.sig.7z") + "\n");
 }
 
 TEST_F(CliTest, VerifyBatchReportsEachPair)

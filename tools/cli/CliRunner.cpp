@@ -10,6 +10,7 @@
 #include "tools/cli/ProgressLine.h"
 #include "tools/store/TerminalSecret.h"
 
+#include <filesystem>
 #include <ostream>
 #include <sys/stat.h>
 
@@ -31,6 +32,13 @@ std::string WithFullStop(std::string text)
     if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
         text += '.';
     return text;
+}
+
+std::string FullPath(const std::string& path)
+{
+    std::error_code ec;
+    const auto full = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
 }
 
 bool Exists(const std::string& path)
@@ -98,7 +106,8 @@ FileResult RunFile(const CliOptions& options, const std::string& file, const std
     SetLastError(0);
     ProgressLine progress(terminal, file, !options.json);
     try {
-        const OperationResult run = RunOne(options, file, signature, desktop);
+        // Full paths, as the window's slots hold them, so messages name files alike.
+        const OperationResult run = RunOne(options, FullPath(file), FullPath(signature), desktop);
         result.outputs = run.outputs;
         if (run.succeeded)
             result.outcome = Outcome::Succeeded;
