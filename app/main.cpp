@@ -2,17 +2,16 @@
 #include "app/ErrorBoxText.h"
 #include "app/QtDesktop.h"
 #include "app/TForm1.h"
+#include "common/InterruptCleanup.h"
 #include "cryptomsg/CryptoRuntime.h"
 
 #include <QApplication>
 #include <QIcon>
 
-#include <csignal>
 
 int main(int argc, char** argv)
 {
-    // A file-size limit must fail a write with EFBIG, not kill the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    ordalis::InstallProcessSignalHandling();
 
     QApplication application(argc, argv);
     const QString title = ordalis::ApplicationTitle(QCoreApplication::applicationFilePath());

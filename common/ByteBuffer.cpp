@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string.h>
+#include <utility>
 
 namespace ordalis {
 
@@ -25,18 +26,45 @@ std::size_t RoundUpToStep(std::size_t n)
 
 } // namespace
 
+ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
+    : m_data(std::move(other.m_data)), m_size(std::exchange(other.m_size, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0)), m_position(std::exchange(other.m_position, 0))
+{
+}
+
+ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept
+{
+    if (this != &other) {
+        wipe();
+        m_data = std::move(other.m_data);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+        m_position = std::exchange(other.m_position, 0);
+    }
+    return *this;
+}
+
+// Moves the content into a block of capacity bytes and wipes the old one;
+// realloc would give the old block back with its bytes still in it.
+void ByteBuffer::reallocate(std::size_t capacity)
+{
+    std::unique_ptr<unsigned char, Free> grown(static_cast<unsigned char*>(std::malloc(capacity)));
+    if (!grown)
+        throw Error(kOutOfMemory);
+    if (m_data) {
+        std::memcpy(grown.get(), m_data.get(), m_size);
+        explicit_bzero(m_data.get(), m_capacity);
+    }
+    m_data = std::move(grown);
+    m_capacity = capacity;
+}
+
 void ByteBuffer::reserve(std::size_t wanted)
 {
     if (wanted <= m_capacity)
         return;
     // Growing by half again at least keeps many small writes linear overall.
-    const std::size_t target = RoundUpToStep(std::max(wanted, m_capacity + m_capacity / 2));
-    void* grown = std::realloc(m_data.get(), target);
-    if (!grown)
-        throw Error(kOutOfMemory);
-    (void)m_data.release();
-    m_data.reset(static_cast<unsigned char*>(grown));
-    m_capacity = target;
+    reallocate(RoundUpToStep(std::max(wanted, m_capacity + m_capacity / 2)));
 }
 
 std::size_t ByteBuffer::read(void* data, std::size_t count)
@@ -84,16 +112,9 @@ void ByteBuffer::setSize(std::int64_t newSize)
     if (newSize < 0)
         throw Error(kOutOfMemory);
     const auto n = static_cast<std::size_t>(newSize);
-    if (n > m_capacity) {
-        // An exact size is asked for: allocate it in one step, no slack.
-        const std::size_t target = RoundUpToStep(n);
-        void* grown = std::realloc(m_data.get(), target);
-        if (!grown)
-            throw Error(kOutOfMemory);
-        (void)m_data.release();
-        m_data.reset(static_cast<unsigned char*>(grown));
-        m_capacity = target;
-    }
+    // An exact size is asked for: allocate it in one step, no slack.
+    if (n > m_capacity)
+        reallocate(RoundUpToStep(n));
     m_size = n;
     m_position = std::min(m_position, m_size);
 }
@@ -101,6 +122,11 @@ void ByteBuffer::setSize(std::int64_t newSize)
 void ByteBuffer::loadFromFile(const std::string& path)
 {
     FileStream file = FileStream::openRead(path);
+    loadFromFile(file);
+}
+
+void ByteBuffer::loadFromFile(FileStream& file)
+{
     const std::int64_t fileSize = file.size();
     setSize(fileSize);
     m_position = 0;
@@ -113,9 +139,9 @@ void ByteBuffer::loadFromFile(const std::string& path)
     }
 }
 
-void ByteBuffer::saveToFile(const std::string& path) const
+void ByteBuffer::saveToFile(const std::string& path, OutputMode mode) const
 {
-    SaveFileAtomically(path, bytes());
+    SaveFileAtomically(path, bytes(), mode);
 }
 
 void ByteBuffer::wipe()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "common/AtomicFileWriter.h"
 #include "common/ByteStream.h"
+#include "common/FileStream.h"
 
 #include <cstdlib>
 #include <memory>
@@ -11,13 +13,16 @@ namespace ordalis {
 
 // A growable in-memory byte stream. Its capacity is always a whole number of
 // 8 KiB steps; running out of memory throws "Out of memory while expanding memory stream".
+// Its memory is wiped before it is given back (when it grows, too), since it
+// may hold plaintext or key material.
 class ByteBuffer : public ByteStream {
 public:
     static constexpr std::size_t kCapacityStep = 8192;
 
     ByteBuffer() = default;
-    ByteBuffer(ByteBuffer&&) noexcept = default;
-    ByteBuffer& operator=(ByteBuffer&&) noexcept = default;
+    ByteBuffer(ByteBuffer&& other) noexcept;
+    ByteBuffer& operator=(ByteBuffer&& other) noexcept;
+    ~ByteBuffer() override { wipe(); }
 
     std::size_t read(void* data, std::size_t count) override;
     std::size_t write(const void* data, std::size_t count) override;
@@ -34,8 +39,10 @@ public:
     // Replaces the content with the whole file; throws "Cannot open file "%s". %s"
     // when it cannot be opened and "Stream read error" when it yields fewer bytes than its size.
     void loadFromFile(const std::string& path);
+    // The same from a file already open, read from its start.
+    void loadFromFile(FileStream& file);
     // Writes the content to path as a complete new file (see AtomicFileWriter).
-    void saveToFile(const std::string& path) const;
+    void saveToFile(const std::string& path, OutputMode mode = {}) const;
 
     // Releases the memory, wiping it first (for secrets such as decrypted content).
     void wipe();
@@ -46,6 +53,7 @@ private:
     };
 
     void reserve(std::size_t wanted);
+    void reallocate(std::size_t capacity);
 
     std::unique_ptr<unsigned char, Free> m_data;
     std::size_t m_size = 0;

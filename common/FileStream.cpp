@@ -1,6 +1,7 @@
 #include "common/FileStream.h"
 
 #include "common/Error.h"
+#include "common/FileModes.h"
 #include "common/SystemError.h"
 
 #include <cerrno>
@@ -14,7 +15,7 @@ FileStream::FileStream(UniqueFd fd, std::string path) : m_fd(std::move(fd)), m_p
 
 FileStream FileStream::openRead(const std::string& path)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd = OpenRegularFileForReading(path);
     if (!fd)
         throw Error(CannotOpenFileText(path, errno));
     return FileStream(std::move(fd), path);
@@ -62,6 +63,14 @@ std::int64_t FileStream::size()
     if (::fstat(m_fd.get(), &st) != 0)
         ThrowInOutError(errno, m_path);
     return st.st_size;
+}
+
+mode_t FileStream::permissions()
+{
+    struct stat st {};
+    if (::fstat(m_fd.get(), &st) != 0)
+        ThrowInOutError(errno, m_path);
+    return st.st_mode & 0777;
 }
 
 void FileStream::close()

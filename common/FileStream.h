@@ -4,6 +4,7 @@
 #include "common/UniqueFd.h"
 
 #include <string>
+#include <sys/types.h>
 
 namespace ordalis {
 
@@ -12,7 +13,8 @@ class FileStream : public ByteStream {
 public:
     explicit FileStream(UniqueFd fd, std::string path = {});
 
-    // Opens an existing file for reading; throws "Cannot open file "%s". %s".
+    // Opens an existing regular file for reading; throws "Cannot open file "%s". %s"
+    // (a folder, FIFO or device is refused, never waited on).
     static FileStream openRead(const std::string& path);
 
     std::size_t read(void* data, std::size_t count) override;
@@ -20,6 +22,8 @@ public:
     std::int64_t seek(std::int64_t offset, SeekOrigin origin) override;
     std::int64_t size() override;
     void setSize(std::int64_t newSize) override;
+    // The file's permission bits.
+    mode_t permissions();
 
     // Closes the file now, reporting a failure that a later close would hide.
     void close();

@@ -10,6 +10,7 @@
 #include "cryptomsg/Operations.h"
 
 #include <limits>
+#include <sys/stat.h>
 
 namespace ordalis {
 
@@ -81,13 +82,17 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
             desktop.showNotice(kShortNameText, NoticeKind::Failure);
             return {};
         }
-        input.loadFromFile(inputName);
+        FileStream envelope = FileStream::openRead(inputName);
+        // The plaintext is never readable by more people than its envelope was.
+        const OutputMode outputMode = OutputMode::NoMoreThan(envelope.permissions() | S_IRWXU);
+        input.loadFromFile(envelope);
+        envelope.close();
         if (input.length() > std::numeric_limits<DWORD>::max())
             throw Error("Размер файла не должен превышать 299 Мб");
         if (!Decrypt(store.get(), input, content, desktop))
             return {};
         outputName = DecryptedFileName(inputName);
-        content.saveToFile(outputName);
+        content.saveToFile(outputName, outputMode);
         desktop.showNotice("Расшифрован");
     }
     desktop.openFolder(FolderOf(inputName));

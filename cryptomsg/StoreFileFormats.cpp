@@ -1,5 +1,6 @@
 #include "cryptomsg/StoreFileFormats.h"
 
+#include "common/FileModes.h"
 #include "common/UniqueFd.h"
 
 #include <openssl/err.h>
@@ -80,14 +81,10 @@ void OutlineBags(const STACK_OF(PKCS12_SAFEBAG) * bags, Pkcs12Outline& outline, 
 
 bool ReadSmallFile(const std::string& path, SecureBytes& bytes, std::size_t maxSize)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd fd = OpenRegularFileForReading(path);
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0)
         return false;
-    if (!S_ISREG(st.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
     if (static_cast<std::size_t>(st.st_size) > maxSize) {
         errno = EFBIG;
         return false;

@@ -62,12 +62,8 @@ void EnsureStoreFolder(const std::string& folder)
 
 void WriteStoreFile(const std::string& path, std::span<const unsigned char> bytes)
 {
-    AtomicFileWriter writer(path);
-    // Keys must never be readable by others, not even while being written.
-    if (::fchmod(writer.stream().fd(), 0600) != 0)
-        throw Error(CannotCreateFileText(path, errno));
-    writer.stream().write(bytes.data(), bytes.size());
-    writer.commit();
+    // Keys must never be readable by others, whatever stood under the name before.
+    SaveFileAtomically(path, bytes, OutputMode::Exactly(0600));
 }
 
 } // namespace ordalis

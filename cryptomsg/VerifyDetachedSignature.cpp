@@ -3,6 +3,7 @@
 #include "armour/Armour.h"
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/FileModes.h"
 #include "common/UniqueFd.h"
 
 #include <cerrno>
@@ -38,7 +39,7 @@ bool FirstLineLooksArmoured(const std::string& path)
     // A windowed program has no standard input: the empty name fails as an invalid handle.
     if (path.empty())
         throw InOutError(6);
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd = OpenRegularFileForReading(path);
     if (!fd)
         ThrowInOutError(errno, path);
     bool afterM = false;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ordalis;
 using ordalis::test::TempDir;
@@ -80,4 +82,30 @@ TEST(ByteBuffer, LoadFailureNamesTheFile)
         EXPECT_EQ(message.rfind("Cannot open file \"" + dir.file("missing.bin") + "\". ", 0), 0u) << message;
         EXPECT_NE(message.back(), '.');
     }
+}
+
+// Only regular files are read: a FIFO would block for ever and a device would
+// be read as empty or endless. Each is refused at once with the open message.
+TEST(ByteBuffer, LoadsRegularFilesOnlyAndNeverWaits)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    ::mkdir(dir.file("folder").c_str(), 0700);
+    ::alarm(20); // a load that blocks ends the test binary instead of hanging it
+    for (const std::string& name : {dir.file("fifo"), std::string("/dev/null"), dir.file("folder")}) {
+        ByteBuffer buffer;
+        try {
+            buffer.loadFromFile(name);
+            ADD_FAILURE() << name << " was read";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + name + "\". ", 0), 0u) << e.what();
+        }
+    }
+    ::alarm(0);
+
+    test::WriteFile(dir.file("real.p12"), "bundle");
+    ASSERT_EQ(::symlink(dir.file("real.p12").c_str(), dir.file("link.p12").c_str()), 0);
+    ByteBuffer linked;
+    linked.loadFromFile(dir.file("link.p12"));
+    EXPECT_EQ(linked.length(), 6u);
 }

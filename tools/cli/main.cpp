@@ -1,17 +1,16 @@
+#include "common/InterruptCleanup.h"
 #include "cryptomsg/CryptoRuntime.h"
 #include "tools/cli/CliRunner.h"
 #include "tools/store/TerminalSecret.h"
 
 #include <clocale>
-#include <csignal>
 #include <iostream>
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
-    // A file-size limit must fail the write, not kill the process.
-    std::signal(SIGXFSZ, SIG_IGN);
+    ordalis::InstallProcessSignalHandling();
     ordalis::EnsureGostEngine();
     ordalis::cli::Terminal terminal{std::cin, std::cout, std::cerr, ::isatty(0) && ::isatty(2),
                                     ordalis::tools::ReadSecretFromTerminal};

@@ -1,7 +1,9 @@
 #include "tools/store/TerminalSecret.h"
 
 #include "common/Error.h"
+#include "common/InterruptCleanup.h"
 #include "common/SystemError.h"
+#include "common/FileModes.h"
 #include "common/UniqueFd.h"
 
 #include <openssl/crypto.h>
@@ -24,6 +26,7 @@ public:
         if (m_saved) {
             termios quiet = m_previous;
             quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            m_restoreOnInterrupt.emplace(fd, m_previous);
             ::tcsetattr(fd, TCSAFLUSH, &quiet);
         }
     }
@@ -39,6 +42,7 @@ private:
     int m_fd;
     termios m_previous{};
     bool m_saved = false;
+    std::optional<RestoreTerminalOnInterrupt> m_restoreOnInterrupt;
 };
 
 void WriteAll(int fd, const std::string& text)
@@ -91,7 +95,7 @@ std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
 
 std::string ReadPasswordFile(const std::string& path)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd = OpenRegularFileForReading(path);
     if (!fd)
         throw Error(CannotOpenFileText(path, errno));
     std::string line;

@@ -1,14 +1,13 @@
+#include "common/InterruptCleanup.h"
 #include "cryptomsg/CryptoRuntime.h"
 #include "tools/store/StoreCommand.h"
 #include "tools/store/TerminalSecret.h"
 
-#include <csignal>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    // A write past the file-size limit should fail with an error, not kill the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    ordalis::InstallProcessSignalHandling();
     const std::string problem = ordalis::CryptoSelfTest();
     if (!problem.empty()) {
         std::cerr << "ordalis-store: " << problem << "\n";
