@@ -3,11 +3,11 @@
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
 #include "common/FileStream.h"
+#include "common/WipedMemory.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <string.h>
 #include <utility>
 
 namespace ordalis {
@@ -28,43 +28,39 @@ std::size_t RoundUpToStep(std::size_t n)
 
 ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
     : m_data(std::move(other.m_data)), m_size(std::exchange(other.m_size, 0)),
-      m_capacity(std::exchange(other.m_capacity, 0)), m_position(std::exchange(other.m_position, 0))
+      m_position(std::exchange(other.m_position, 0))
 {
+    other.m_data.get_deleter().capacity = 0;
 }
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept
 {
     if (this != &other) {
-        wipe();
         m_data = std::move(other.m_data);
+        other.m_data.get_deleter().capacity = 0;
         m_size = std::exchange(other.m_size, 0);
-        m_capacity = std::exchange(other.m_capacity, 0);
         m_position = std::exchange(other.m_position, 0);
     }
     return *this;
 }
 
-// Moves the content into a block of capacity bytes and wipes the old one;
-// realloc would give the old block back with its bytes still in it.
 void ByteBuffer::reallocate(std::size_t capacity)
 {
-    std::unique_ptr<unsigned char, Free> grown(static_cast<unsigned char*>(std::malloc(capacity)));
+    unsigned char* grown = GrowWiped(m_data.get(), this->capacity(), m_size, capacity);
     if (!grown)
         throw Error(kOutOfMemory);
-    if (m_data) {
-        std::memcpy(grown.get(), m_data.get(), m_size);
-        explicit_bzero(m_data.get(), m_capacity);
-    }
-    m_data = std::move(grown);
-    m_capacity = capacity;
+    (void)m_data.release();
+    m_data.get_deleter().capacity = capacity;
+    m_data.reset(grown);
 }
 
 void ByteBuffer::reserve(std::size_t wanted)
 {
-    if (wanted <= m_capacity)
+    const std::size_t current = capacity();
+    if (wanted <= current)
         return;
     // Growing by half again at least keeps many small writes linear overall.
-    reallocate(RoundUpToStep(std::max(wanted, m_capacity + m_capacity / 2)));
+    reallocate(RoundUpToStep(std::max(wanted, current + current / 2)));
 }
 
 std::size_t ByteBuffer::read(void* data, std::size_t count)
@@ -113,7 +109,7 @@ void ByteBuffer::setSize(std::int64_t newSize)
         throw Error(kOutOfMemory);
     const auto n = static_cast<std::size_t>(newSize);
     // An exact size is asked for: allocate it in one step, no slack.
-    if (n > m_capacity)
+    if (n > capacity())
         reallocate(RoundUpToStep(n));
     m_size = n;
     m_position = std::min(m_position, m_size);
@@ -146,10 +142,9 @@ void ByteBuffer::saveToFile(const std::string& path, OutputMode mode) const
 
 void ByteBuffer::wipe()
 {
-    if (m_data)
-        explicit_bzero(m_data.get(), m_capacity);
     m_data.reset();
-    m_size = m_capacity = m_position = 0;
+    m_data.get_deleter().capacity = 0;
+    m_size = m_position = 0;
 }
 
 } // namespace ordalis

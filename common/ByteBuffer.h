@@ -3,8 +3,8 @@
 #include "common/AtomicFileWriter.h"
 #include "common/ByteStream.h"
 #include "common/FileStream.h"
+#include "common/WipedMemory.h"
 
-#include <cstdlib>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,7 +22,7 @@ public:
     ByteBuffer() = default;
     ByteBuffer(ByteBuffer&& other) noexcept;
     ByteBuffer& operator=(ByteBuffer&& other) noexcept;
-    ~ByteBuffer() override { wipe(); }
+    ~ByteBuffer() override = default;
 
     std::size_t read(void* data, std::size_t count) override;
     std::size_t write(const void* data, std::size_t count) override;
@@ -33,7 +33,7 @@ public:
     unsigned char* data() { return m_data.get(); }
     const unsigned char* data() const { return m_data.get(); }
     std::size_t length() const { return m_size; }
-    std::size_t capacity() const { return m_capacity; }
+    std::size_t capacity() const { return m_data.get_deleter().capacity; }
     std::span<const unsigned char> bytes() const { return {m_data.get(), m_size}; }
 
     // Replaces the content with the whole file; throws "Cannot open file "%s". %s"
@@ -48,16 +48,12 @@ public:
     void wipe();
 
 private:
-    struct Free {
-        void operator()(unsigned char* p) const { std::free(p); }
-    };
 
     void reserve(std::size_t wanted);
     void reallocate(std::size_t capacity);
 
-    std::unique_ptr<unsigned char, Free> m_data;
+    std::unique_ptr<unsigned char, ReleaseWipedBlock> m_data;
     std::size_t m_size = 0;
-    std::size_t m_capacity = 0;
     std::size_t m_position = 0;
 };
 
