@@ -109,3 +109,24 @@ TEST(ByteBuffer, LoadsRegularFilesOnlyAndNeverWaits)
     linked.loadFromFile(dir.file("link.p12"));
     EXPECT_EQ(linked.length(), 6u);
 }
+
+// Growth from small heap blocks into mapped pages and on, and a move of the
+// result, keep every byte in its place.
+TEST(ByteBuffer, GrowingPastAMebibyteKeepsTheContent)
+{
+    ByteBuffer buffer;
+    std::string chunk(1000, '\0');
+    for (int i = 0; i < 5000; ++i) {
+        for (std::size_t j = 0; j < chunk.size(); ++j)
+            chunk[j] = static_cast<char>(i * 31 + j);
+        buffer.write(chunk.data(), chunk.size());
+    }
+    ByteBuffer moved = std::move(buffer);
+    EXPECT_EQ(buffer.length(), 0u);
+    ASSERT_EQ(moved.length(), 5000000u);
+    for (int i = 0; i < 5000; i += 499)
+        for (std::size_t j = 0; j < 1000; j += 97)
+            ASSERT_EQ(moved.data()[i * 1000 + j], static_cast<unsigned char>(i * 31 + j)) << i << " " << j;
+    moved.setSize(12000000);
+    EXPECT_EQ(moved.data()[4999 * 1000 + 999], static_cast<unsigned char>(4999 * 31 + 999));
+}
