@@ -2,6 +2,7 @@
 #include "app/ErrorBoxText.h"
 #include "app/QtDesktop.h"
 #include "app/TForm1.h"
+#include "common/ProcessHardening.h"
 #include "cryptomsg/CryptoRuntime.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    ordalis::DisableCoreDumps();
     // A file-size limit must fail a write with EFBIG, not kill the program.
     std::signal(SIGXFSZ, SIG_IGN);
 

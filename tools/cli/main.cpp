@@ -1,3 +1,4 @@
+#include "common/ProcessHardening.h"
 #include "cryptomsg/CryptoRuntime.h"
 #include "tools/cli/CliRunner.h"
 #include "tools/store/TerminalSecret.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    ordalis::DisableCoreDumps();
     std::setlocale(LC_ALL, "");
     // A file-size limit must fail the write, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
