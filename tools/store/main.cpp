@@ -1,3 +1,4 @@
+#include "common/ProcessHardening.h"
 #include "cryptomsg/CryptoRuntime.h"
 #include "tools/store/StoreCommand.h"
 #include "tools/store/TerminalSecret.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    ordalis::DisableCoreDumps();
     // A write past the file-size limit should fail with an error, not kill the program.
     std::signal(SIGXFSZ, SIG_IGN);
     const std::string problem = ordalis::CryptoSelfTest();
@@ -14,6 +16,7 @@ int main(int argc, char** argv)
         std::cerr << "ordalis-store: " << problem << "\n";
         return 2;
     }
-    ordalis::tools::StoreTerminal terminal{std::cout, std::cerr, ordalis::tools::ReadSecretFromTerminal};
+    ordalis::tools::StoreTerminal terminal{std::cout, std::cerr, ordalis::tools::ReadSecretFromTerminal,
+                                          ordalis::tools::ReadAnswerFromTerminal};
     return ordalis::tools::RunStoreCommand({argv + 1, argv + argc}, terminal);
 }
