@@ -11,8 +11,8 @@
 #include <openssl/rand.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
