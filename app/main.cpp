@@ -3,6 +3,7 @@
 #include "app/QtDesktop.h"
 #include "app/TForm1.h"
 #include "common/InterruptCleanup.h"
+#include "common/ProcessHardening.h"
 #include "cryptomsg/CryptoRuntime.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    ordalis::DisableCoreDumps();
     ordalis::InstallProcessSignalHandling();
 
     QApplication application(argc, argv);

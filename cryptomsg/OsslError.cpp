@@ -48,7 +48,11 @@ std::uint32_t DrainOpenSslErrors(std::uint32_t fallback)
 {
     const unsigned long first = ERR_peek_error();
     std::uint32_t code = first ? CodeFor(first, fallback) : fallback;
-    ERR_clear_error();
+    // A failed allocation anywhere in the queue is the cause: the decoder that
+    // could not store what it read reports it as damage on top of it.
+    while (const unsigned long error = ERR_get_error())
+        if (ERR_GET_REASON(error) == ERR_R_MALLOC_FAILURE)
+            code = codes::OutOfMemory;
     return code;
 }
 

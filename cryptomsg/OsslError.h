@@ -6,7 +6,8 @@ namespace ordalis {
 
 // Drains OpenSSL's error queue and returns the result code that best names the
 // first failure in it (ASN.1 decoding errors, bad signatures, missing
-// algorithms), or fallback when nothing more specific is known.
+// algorithms, out of memory when an allocation failed), or fallback when nothing
+// more specific is known.
 std::uint32_t DrainOpenSslErrors(std::uint32_t fallback);
 
 // Drains the queue, sets the last error to the code DrainOpenSslErrors gives and returns false.

@@ -8,12 +8,14 @@
 #include "cryptomsg/CertificateIds.h"
 #include "cryptomsg/StoreFileFormats.h"
 #include "cryptomsg/StoreFolder.h"
+#include "cryptomsg/StoreKeyPair.h"
 
 #include <openssl/err.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <dirent.h>
 #include <unistd.h>
 
 namespace ordalis {
@@ -97,10 +99,20 @@ std::vector<std::string> DeleteEntryFiles(const StoreContent& content, const Sto
     return deleted;
 }
 
+// A folder that is missing is an empty store; one that cannot be read is an error,
+// or its certificates would look absent.
+void EnsureFolderReadable(const std::string& folder)
+{
+    std::unique_ptr<DIR, OsslFree<closedir>> dir(::opendir(folder.c_str()));
+    if (!dir && errno != ENOENT)
+        throw Error("Не удалось прочитать хранилище \"" + folder + "\": " + ErrnoText(errno));
+}
+
 } // namespace
 
 StoreListing ListStore(const std::string& storeName)
 {
+    EnsureFolderReadable(StoreFolderPath(storeName));
     CertStorePtr store = OpenStore(storeName);
     StoreListing listing;
     listing.folder = store->folder;
@@ -160,6 +172,19 @@ void ExportCertificate(const std::string& id, const std::string& file, const std
     }
 }
 
+RemovalPlan PlanRemoval(const std::string& id, const std::string& storeName)
+{
+    CertStorePtr store = OpenStore(storeName);
+    CertContextPtr certificate = FindOneCertificate(store.get(), id);
+    RemovalPlan plan{DescribeCertificate(certificate.get()), {}};
+    if (const StoreEntry* entry = FindStoreEntry(certificate.get())) {
+        plan.files.push_back(entry->file);
+        if (entry->key && entry->key->file != entry->file)
+            plan.files.push_back(entry->key->file);
+    }
+    return plan;
+}
+
 std::vector<std::string> RemoveCertificate(const std::string& id, const std::string& storeName)
 {
     std::vector<std::string> deleted;
@@ -191,19 +216,21 @@ std::string AddToStore(X509* certificate, EVP_PKEY* key, const std::string& pass
     const std::string folder = StoreFolderPath(storeName);
     EnsureStoreFolder(folder);
     const std::string base = folder + "/" + CertificateThumbprint(certificate);
-    // The key goes first, so the certificate never shows without the key it was given with.
-    if (key) {
-        const SecureBytes keyText = PrivateKeyPem(key, password);
-        if (keyText.empty()) {
-            ERR_clear_error();
-            throw Error("Не удалось записать закрытый ключ");
-        }
-        WriteStoreFile(base + ".key", keyText);
-    }
     const std::string certificateText = CertificatePem(certificate);
     if (certificateText.empty())
         throw Error("Не удалось записать сертификат");
-    WriteStoreFile(base + ".crt", {reinterpret_cast<const unsigned char*>(certificateText.data()), certificateText.size()});
+    const std::span<const unsigned char> certificateBytes(
+        reinterpret_cast<const unsigned char*>(certificateText.data()), certificateText.size());
+    if (!key) {
+        WriteStoreFile(base + ".crt", certificateBytes);
+        return base + ".crt";
+    }
+    const SecureBytes keyText = PrivateKeyPem(key, password);
+    if (keyText.empty()) {
+        ERR_clear_error();
+        throw Error("Не удалось записать закрытый ключ");
+    }
+    WriteKeyAndCertificate(base, keyText, certificateBytes);
     return base + ".crt";
 }
 

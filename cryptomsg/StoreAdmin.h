@@ -6,8 +6,9 @@
 // Files written: "<SHA-1 thumbprint>.crt" (PEM certificate) and, beside it,
 // "<SHA-1 thumbprint>.key" (PKCS#8 PEM key), each 0600 in a 0700 folder. A
 // PKCS#12 bundle is unpacked on import into such a pair, the key encrypted
-// with the bundle's own password (PBES2, AES-256-CBC), so the user keeps one
-// password and the store can list the certificate without asking for it.
+// with the bundle's own password (PBES2, AES-256-CBC, PBKDF2-HMAC-SHA-256 with
+// at least the bundle's own iteration count), so the user keeps one password
+// and the store can list the certificate without asking for it.
 // Failures throw Error with a message for the user.
 
 #include "cryptomsg/CertificateDescription.h"
@@ -56,6 +57,14 @@ std::vector<std::string> ImportFile(const std::string& path, const PasswordSourc
 
 // Writes the certificate an ID names to file: PEM when the name ends in ".pem", DER otherwise.
 void ExportCertificate(const std::string& id, const std::string& file, const std::string& storeName = kPersonalStore);
+
+// What removing the certificate an ID names would delete: the certificate, whether a
+// private key goes with it, and the files that hold them. Throws as RemoveCertificate does.
+struct RemovalPlan {
+    CertificateDescription certificate;
+    std::vector<std::string> files;
+};
+RemovalPlan PlanRemoval(const std::string& id, const std::string& storeName = kPersonalStore);
 
 // Removes the certificate an ID names and its key. Returns the files deleted.
 std::vector<std::string> RemoveCertificate(const std::string& id, const std::string& storeName = kPersonalStore);

@@ -10,6 +10,7 @@
 #include "cryptomsg/CertStoreInternal.h"
 
 #include "common/SystemError.h"
+#include "cryptomsg/PbeIterations.h"
 #include "cryptomsg/StoreFileFormats.h"
 
 #include <openssl/err.h>
@@ -111,6 +112,10 @@ void AddPemFile(const std::string& path, std::span<const unsigned char> bytes, F
 
 void AddPkcs12File(const std::string& path, PKCS12* bundle, Found& found)
 {
+    if (LargestPkcs12Iterations(bundle) > kMaxPbeIterations) {
+        found.problems.push_back(path + ": контейнер PKCS#12 с недопустимо большим числом итераций");
+        return;
+    }
     Pkcs12Outline outline = OutlinePkcs12(bundle);
     if (outline.certificates.empty()) {
         found.problems.push_back(path + ": контейнер PKCS#12 защищен паролем; импортируйте его (ordalis-store import)");

@@ -2,15 +2,18 @@
 
 #include "common/FileModes.h"
 #include "common/UniqueFd.h"
+#include "cryptomsg/PbeIterations.h"
 
 #include <openssl/err.h>
 #include <openssl/evperr.h>
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>
 #include <openssl/pkcs7.h>
+#include <openssl/rand.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
@@ -180,11 +183,26 @@ EvpPkeyPtr DecodePlainKey(const PemBlock& block)
     return EvpPkeyPtr(d2i_AutoPrivateKey(nullptr, &p, length));
 }
 
+std::int64_t KeyIterations(const PemBlock& block)
+{
+    const unsigned char* p = block.data.data();
+    X509SigPtr sealed(d2i_X509_SIG(nullptr, &p, static_cast<long>(block.data.size())));
+    const X509_ALGOR* algorithm = nullptr;
+    if (sealed)
+        X509_SIG_get0(sealed.get(), &algorithm, nullptr);
+    ERR_clear_error();
+    return PbeIterations(algorithm);
+}
+
 KeyOpen DecryptKey(const PemBlock& block, const std::string& password, EvpPkeyPtr& key)
 {
     const unsigned char* p = block.data.data();
     X509SigPtr sealed(d2i_X509_SIG(nullptr, &p, static_cast<long>(block.data.size())));
     if (!sealed)
+        return KeyOpen::Failed;
+    const X509_ALGOR* algorithm = nullptr;
+    X509_SIG_get0(sealed.get(), &algorithm, nullptr);
+    if (PbeIterations(algorithm) > kMaxPbeIterations)
         return KeyOpen::Failed;
     P8InfoPtr info(PKCS8_decrypt(sealed.get(), password.data(), static_cast<int>(password.size())));
     if (info)
@@ -202,6 +220,8 @@ KeyOpen DecryptKey(const PemBlock& block, const std::string& password, EvpPkeyPt
 
 KeyOpen OpenPkcs12(PKCS12* bundle, const std::string& password, Pkcs12Content& content)
 {
+    if (LargestPkcs12Iterations(bundle) > kMaxPbeIterations)
+        return KeyOpen::Failed;
     // PKCS12_parse tries the absent password itself when given an empty one.
     if (!password.empty() && PKCS12_mac_present(bundle) &&
         PKCS12_verify_mac(bundle, password.c_str(), static_cast<int>(password.size())) != 1)
@@ -268,12 +288,33 @@ std::string CertificatePem(X509* certificate)
     return BioText(bio.get());
 }
 
-SecureBytes PrivateKeyPem(EVP_PKEY* key, const std::string& password)
+namespace {
+
+bool WriteEncryptedKey(BIO* bio, EVP_PKEY* key, const std::string& password, std::int64_t iterations)
+{
+    P8InfoPtr info(EVP_PKEY2PKCS8(key));
+    unsigned char salt[16];
+    if (!info || RAND_bytes(salt, sizeof salt) != 1)
+        return false;
+    const auto count = static_cast<int>(std::clamp(iterations, kMinStoreKeyIterations, kMaxPbeIterations));
+    // PBES2: PBKDF2 with HMAC-SHA-256 (OpenSSL's choice for AES), AES-256-CBC.
+    X509SigPtr sealed(PKCS8_encrypt_ex(-1, EVP_aes_256_cbc(), password.data(), static_cast<int>(password.size()), salt,
+                                       sizeof salt, count, info.get(), nullptr, nullptr));
+    return sealed && PEM_write_bio_PKCS8(bio, sealed.get()) == 1;
+}
+
+} // namespace
+
+SecureBytes PrivateKeyPem(EVP_PKEY* key, const std::string& password, std::int64_t iterations)
 {
     BioPtr bio(BIO_new(BIO_s_mem()));
-    const EVP_CIPHER* cipher = password.empty() ? nullptr : EVP_aes_256_cbc();
-    if (!bio || PEM_write_bio_PKCS8PrivateKey(bio.get(), key, cipher, password.empty() ? nullptr : password.data(),
-                                              static_cast<int>(password.size()), nullptr, nullptr) != 1)
+    if (!bio)
+        return {};
+    const bool written =
+        password.empty()
+            ? PEM_write_bio_PKCS8PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) == 1
+            : WriteEncryptedKey(bio.get(), key, password, iterations);
+    if (!written)
         return {};
     BUF_MEM* memory = nullptr;
     BIO_get_mem_ptr(bio.get(), &memory);

@@ -7,6 +7,7 @@
 
 #include <openssl/crypto.h>
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -69,7 +70,10 @@ EvpPkeyPtr DecodePlainKey(const PemBlock& block);
 // Decrypts an "ENCRYPTED PRIVATE KEY" block. A stream cipher does not tell a
 // wrong password from a right one, so any failure to decrypt or decode counts
 // as a wrong password, except an algorithm this process does not know.
+// A key whose iteration count is above kMaxPbeIterations fails without being tried.
 KeyOpen DecryptKey(const PemBlock& block, const std::string& password, EvpPkeyPtr& key);
+// The iteration count of an "ENCRYPTED PRIVATE KEY" block (0 when it has none).
+std::int64_t KeyIterations(const PemBlock& block);
 
 struct Pkcs12Content {
     EvpPkeyPtr key;
@@ -77,6 +81,7 @@ struct Pkcs12Content {
     X509StackPtr others;
 };
 // Opens a bundle with its password (an empty password also tries the absent one).
+// A bundle with an iteration count above kMaxPbeIterations fails without being tried.
 KeyOpen OpenPkcs12(PKCS12* bundle, const std::string& password, Pkcs12Content& content);
 
 // What can be seen of a bundle without its password.
@@ -90,11 +95,14 @@ struct Pkcs12Outline {
     bool keyProtected = false;              // false when the bundle opens with an empty password
     int keyCertificate = -1;                // the certificate the key belongs to, when known
 };
+// Checks the bundle's integrity with the empty password: refuse costly bundles (PbeIterations.h) first.
 Pkcs12Outline OutlinePkcs12(PKCS12* bundle);
 
 // PEM text of a certificate.
 std::string CertificatePem(X509* certificate);
-// PEM text of a private key as PKCS#8, encrypted (PBES2, AES-256-CBC) when password is not empty.
-SecureBytes PrivateKeyPem(EVP_PKEY* key, const std::string& password);
+// PEM text of a private key as PKCS#8, encrypted when password is not empty:
+// PBES2 with AES-256-CBC and PBKDF2-HMAC-SHA-256 over a 16-byte random salt, with
+// the given iteration count kept between kMinStoreKeyIterations and kMaxPbeIterations.
+SecureBytes PrivateKeyPem(EVP_PKEY* key, const std::string& password, std::int64_t iterations = 0);
 
 } // namespace ordalis

@@ -3,9 +3,11 @@
 #include "cryptomsg/CertNameText.h"
 #include "cryptomsg/CertStoreInternal.h"
 #include "cryptomsg/CertificateIds.h"
+#include "cryptomsg/PbeIterations.h"
 #include "cryptomsg/StoreAdmin.h"
 #include "cryptomsg/StoreFileFormats.h"
 #include "cryptomsg/StoreFolder.h"
+#include "cryptomsg/StoreKeyPair.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -35,6 +37,14 @@ std::string OpenSslReason()
         ERR_error_string_n(error, text, sizeof text);
     ERR_clear_error();
     return text[0] ? std::string(": ") + text : std::string();
+}
+
+// Refuses before anything is tried: a hostile file could ask for 2^31-1 iterations.
+void CheckIterations(const std::string& path, std::int64_t iterations)
+{
+    if (iterations > kMaxPbeIterations)
+        throw Error("Файл \"" + path + "\" защищен с числом итераций " + std::to_string(iterations) +
+                    ", больше допустимого " + std::to_string(kMaxPbeIterations) + "; он не импортирован");
 }
 
 std::string BaseName(const std::string& path)
@@ -137,9 +147,8 @@ private:
             return;
         }
         const std::string base = m_folder + "/" + CertificateThumbprint(certificate);
-        WriteStoreFile(base + ".key", keyText);
         const std::string text = CertificatePem(certificate);
-        WriteStoreFile(base + ".crt", {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+        WriteKeyAndCertificate(base, keyText, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
         m_report.push_back("Добавлен закрытый ключ: " + label(certificate));
     }
 
@@ -176,6 +185,7 @@ private:
             if (!key)
                 throw Error("Файл \"" + path + "\": не удалось прочитать закрытый ключ" + OpenSslReason());
         } else {
+            CheckIterations(path, KeyIterations(block));
             Password password;
             AskUntilOpen(m_password, BaseName(path),
                          [&](const std::string& text) { return DecryptKey(block, text, key); }, password);
@@ -197,6 +207,8 @@ private:
 
     void importPkcs12(const std::string& path, PKCS12* bundle)
     {
+        const std::int64_t iterations = LargestPkcs12Iterations(bundle);
+        CheckIterations(path, iterations);
         Pkcs12Content content;
         Password password;
         const KeyOpen withoutPassword = OpenPkcs12(bundle, {}, content);
@@ -214,7 +226,8 @@ private:
         for (int i = 0; content.others && i < sk_X509_num(content.others.get()); ++i)
             addCertificate(sk_X509_value(content.others.get(), i));
         if (content.key) {
-            const SecureBytes keyText = PrivateKeyPem(content.key.get(), password.text);
+            // Stored at least as strongly as the bundle kept it.
+            const SecureBytes keyText = PrivateKeyPem(content.key.get(), password.text, iterations);
             if (keyText.empty())
                 throw Error("Не удалось записать закрытый ключ" + OpenSslReason());
             addKey(content.certificate.get(), keyText);

@@ -1,5 +1,6 @@
 #include "tests/support/TestStore.h"
 #include "tools/cli/CliRunner.h"
+#include "tools/cli/JsonText.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ordalis;
 using namespace ordalis::test;
@@ -195,4 +197,110 @@ TEST_F(CliTest, UsageErrorsAndHelp)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Examples"), std::string::npos);
     EXPECT_EQ(cli({"--help"}).status, 0);
+}
+
+namespace {
+
+// What a strict JSON reader makes of the string literal JsonString writes.
+QString ReadBack(const std::string& literal)
+{
+    QJsonParseError error{};
+    const auto document = QJsonDocument::fromJson(QByteArray::fromStdString("[" + literal + "]"), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << literal;
+    return document.array().at(0).toString();
+}
+
+std::string Unbase64(const QJsonValue& value)
+{
+    return QByteArray::fromBase64(value.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors).toStdString();
+}
+
+} // namespace
+
+TEST(JsonText, AnyBytesMakeAStrictJsonString)
+{
+    const QString replacement(QChar(0xFFFD));
+    const struct {
+        std::string bytes;
+        QString read;
+    } cases[] = {
+        {"plain", "plain"},
+        {"back\\slash \"quoted\"", "back\\slash \"quoted\""},
+        {"bell\x07 tab\t nl\n cr\r del\x7f", "bell\x07 tab\t nl\n cr\r del\x7f"},
+        {"\xC2\x85 next line (C1)", QString(QChar(0x85)) + " next line (C1)"},
+        {"Иванов € \xF0\x9F\x98\x80", QString::fromUtf8("Иванов € \xF0\x9F\x98\x80")},
+        {"lone \xFF byte", "lone " + replacement + " byte"},
+        {"overlong \xC0\xAF", "overlong " + replacement + replacement},
+        {"surrogate \xED\xA0\x80", "surrogate " + replacement.repeated(3)},
+        {"past U+10FFFF \xF4\x90\x80\x80", "past U+10FFFF " + replacement.repeated(4)},
+        {"cut at the end \xE2\x82", "cut at the end " + replacement.repeated(2)},
+        {"cut in the middle \xE2\x82x", "cut in the middle " + replacement.repeated(2) + "x"},
+        {std::string("nul\0inside", 10), QString("nul") + QChar(0) + "inside"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReadBack(cli::JsonString(c.bytes)), c.read) << c.bytes;
+        const std::string literal = cli::JsonString(c.bytes);
+        for (const char ch : literal)
+            EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) << "raw control byte in " << literal;
+    }
+    EXPECT_TRUE(cli::IsUtf8("Иванов \xF0\x9F\x98\x80"));
+    EXPECT_FALSE(cli::IsUtf8("lone \xFF byte"));
+    EXPECT_FALSE(cli::IsUtf8("\xED\xA0\x80"));
+}
+
+TEST_F(CliTest, JsonLinesParseAndKeepOddFileNames)
+{
+    const std::string quoted = file("back\\slash \"quoted\"\x01.txt");
+    const std::string notUtf8 = file("latin1 caf\xE9.txt");
+    WriteFile(quoted, "one");
+    WriteFile(notUtf8, "two");
+    const CliRun run = cli({"sign", quoted, notUtf8, "--cert", "gost2012_256", "--json"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto results = JsonLines(run.out);
+    ASSERT_EQ(results.size(), 2u) << run.out;
+
+    EXPECT_EQ(Text(results[0]["file"]), quoted);
+    EXPECT_EQ(Text(results[0]["outputs"].toArray()[0]), quoted + ".sig");
+    EXPECT_FALSE(results[0].contains("file_base64")) << "a UTF-8 name needs no second form";
+    EXPECT_FALSE(results[0].contains("outputs_base64"));
+
+    EXPECT_NE(Text(results[1]["file"]).find("caf\xEF\xBF\xBD.txt"), std::string::npos) << Text(results[1]["file"]);
+    EXPECT_EQ(Unbase64(results[1]["file_base64"]), notUtf8);
+    const QJsonArray outputs = results[1]["outputs_base64"].toArray();
+    ASSERT_EQ(outputs.size(), 1);
+    EXPECT_EQ(Unbase64(outputs[0]), notUtf8 + ".sig");
+    EXPECT_TRUE(FileExists(Unbase64(outputs[0])));
+}
+
+TEST_F(CliTest, FilesPastTheSizeLimitAreCalledTooLarge)
+{
+    ASSERT_EQ(cli({"sign", file("a.txt"), "--cert", "gost2012_256"}).status, 0);
+    // Sparse: the size is real, the disk space is not used.
+    const auto sized = [&](const std::string& name, off_t size) {
+        WriteFile(file(name), "");
+        EXPECT_EQ(::truncate(file(name).c_str(), size), 0) << name;
+        return file(name);
+    };
+    for (const off_t size : {off_t{3} << 30, off_t{5} << 30}) {
+        const std::string big = sized("big.bin", size), envelope = sized("big.bin.enc", size),
+                          signature = sized("big.sig", size);
+        const std::vector<std::vector<std::string>> commands = {
+            {"sign", big, "--cert", "gost2012_256"},
+            {"encrypt", big, "--cert-file", store.get("gost2012_256").derFile},
+            {"decrypt", envelope},
+            {"verify", big, file("a.txt.sig")},
+            {"verify", file("a.txt"), signature},
+        };
+        for (const auto& command : commands) {
+            const CliRun run = cli(command);
+            EXPECT_EQ(run.status, 2) << command[0] << " " << size;
+            EXPECT_NE(run.err.find("слишком велик: " + std::to_string(size) + " байт"), std::string::npos)
+                << command[0] << " " << size << ": " << run.err;
+        }
+        EXPECT_FALSE(FileExists(big + ".sig"));
+        EXPECT_FALSE(FileExists(big + ".enc.enc"));
+        EXPECT_EQ(std::filesystem::file_size(big), static_cast<std::uintmax_t>(size)) << "nothing was written over it";
+    }
+    // An ordinary file still goes through.
+    EXPECT_EQ(cli({"verify", file("a.txt"), file("a.txt.sig")}).status, 0);
 }

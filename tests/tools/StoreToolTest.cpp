@@ -3,6 +3,7 @@
 #include "cryptomsg/CertificateDescription.h"
 #include "cryptomsg/CryptoApi.h"
 #include "cryptomsg/KeyPasswordPrompt.h"
+#include "cryptomsg/Ossl.h"
 #include "cryptomsg/StoreAdmin.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TestStore.h"
@@ -10,13 +11,18 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/pem.h>
+#include <openssl/pkcs12.h>
+#include <openssl/x509.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace ordalis::test {
 namespace {
@@ -31,7 +37,12 @@ protected:
     Outcome run(const std::vector<std::string>& arguments, std::vector<std::string> typed = {})
     {
         std::ostringstream out, err;
-        tools::StoreTerminal terminal{out, err, nullptr};
+        tools::StoreTerminal terminal{out, err, nullptr, nullptr};
+        if (answer)
+            terminal.askLine = [this](const std::string& prompt) -> std::optional<std::string> {
+                questions.push_back(prompt);
+                return answer;
+            };
         if (!typed.empty())
             terminal.readSecret = [&typed](const std::string&) -> std::optional<std::string> {
                 if (typed.empty())
@@ -55,13 +66,16 @@ protected:
     }
 
     // A PKCS#12 bundle of a certificate and key from the store, made by the openssl tool.
-    std::string pkcs12(const TestCertificate& certificate, const std::string& password, bool gostForm)
+    std::string pkcs12(const TestCertificate& certificate, const std::string& password, bool gostForm,
+                       const std::string& options = "", const std::string& name = "")
     {
-        const std::string file = store.path(certificate.label + (gostForm ? "-gost.p12" : ".p12"));
+        const std::string file =
+            store.path(!name.empty() ? name : certificate.label + (gostForm ? "-gost.p12" : ".p12"));
         const std::string key = std::filesystem::path(certificate.certificateFile).replace_extension(".key");
         const std::string command =
             "openssl pkcs12 -export -engine gost" +
-            std::string(gostForm ? " -keypbe gost89 -certpbe gost89 -macalg md_gost12_512" : "") + " -in '" +
+            std::string(gostForm ? " -keypbe gost89 -certpbe gost89 -macalg md_gost12_512" : "") + " " + options +
+            " -in '" +
             certificate.certificateFile + "' -inkey '" + key + "' -out '" + file + "' -passout pass:" + password +
             " >'" + store.path("openssl.log") + "' 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(store.path("openssl.log"));
@@ -81,6 +95,8 @@ protected:
 
     TestStore store;
     int m_files = 0;
+    std::optional<std::string> answer; // typed on the terminal for a question; no terminal when unset
+    std::vector<std::string> questions;
 };
 
 TEST_F(StoreTool, HelpAndCommandLineMistakes)
@@ -108,6 +124,8 @@ TEST_F(StoreTool, HelpAndCommandLineMistakes)
         {"new", "--alg", "gost2012_256", "--subject", "CN=x", "--days", "12x"},
         {"new", "--alg", "gost2012_256", "--alg", "gost2001", "--subject", "CN=x"},
         {"remove", "id", "--alg", "gost2001"},
+        {"remove", "id", "--yes", "--yes"},
+        {"list", "--yes"},
     };
     for (const auto& arguments : mistakes) {
         const Outcome r = run(arguments);
@@ -156,7 +174,7 @@ TEST_P(StoreToolPkcs12, ProtectedBundleRoundTrip)
     const TestCertificate& certificate = store.get("gost2012_512");
     const std::string bundle = pkcs12(certificate, "p12-secret", gostForm);
 
-    ASSERT_EQ(run({"remove", certificate.thumbprint}).status, 0);
+    ASSERT_EQ(run({"remove", certificate.thumbprint, "--yes"}).status, 0);
     EXPECT_EQ(store.context("gost2012_512"), nullptr);
     const std::vector<std::string> before = storeFiles();
 
@@ -193,7 +211,7 @@ TEST_F(StoreTool, BundleWithoutPasswordNeedsNoPrompt)
     store.addStandardSet();
     const TestCertificate& certificate = store.get("rsa");
     const std::string bundle = pkcs12(certificate, "", false);
-    ASSERT_EQ(run({"remove", "CN=rsa"}).status, 0);
+    ASSERT_EQ(run({"remove", "CN=rsa", "--yes"}).status, 0);
     const Outcome imported = run({"import", bundle});
     ASSERT_EQ(imported.status, 0) << imported.err;
     const std::string keyFile = store.folder() + "/" + certificate.thumbprint + ".key";
@@ -208,7 +226,7 @@ TEST_F(StoreTool, ImportFollowsLinksAndRefusesFifos)
     store.addStandardSet();
     const TestCertificate& certificate = store.get("rsa");
     const std::string bundle = pkcs12(certificate, "", false);
-    ASSERT_EQ(run({"remove", "CN=rsa"}).status, 0);
+    ASSERT_EQ(run({"remove", "CN=rsa", "--yes"}).status, 0);
     const std::string link = store.path("link.p12");
     ASSERT_EQ(::symlink(bundle.c_str(), link.c_str()), 0);
     const Outcome imported = run({"import", link});
@@ -231,7 +249,7 @@ TEST_F(StoreTool, CertificateThenEncryptedKeyFromPemFiles)
     const TestCertificate& certificate = store.get("protected");
     const std::string keyCopy = store.path("protected.key");
     std::filesystem::copy_file(std::filesystem::path(certificate.certificateFile).replace_extension(".key"), keyCopy);
-    ASSERT_EQ(run({"remove", certificate.serialHex}).status, 0);
+    ASSERT_EQ(run({"remove", certificate.serialHex, "--yes"}).status, 0);
 
     const Outcome orphan = run({"import", keyCopy, "--password-file", passwordFile(kProtectedKeyPassword)});
     EXPECT_EQ(orphan.status, 2);
@@ -282,13 +300,295 @@ TEST_F(StoreTool, RemoveDeletesTheCertificateAndItsKeyOnly)
 {
     store.addStandardSet();
     const TestCertificate& removed = store.get("gost2012_256");
-    const Outcome r = run({"remove", removed.thumbprint});
+    const Outcome r = run({"remove", removed.thumbprint, "--yes"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(removed.thumbprint + ".key"), std::string::npos);
     EXPECT_EQ(store.context("gost2012_256"), nullptr);
     EXPECT_EQ(storeFiles().size(), 8u);
     EXPECT_TRUE(CertHasPrivateKey(store.context("gost2012_512").get()));
-    EXPECT_EQ(run({"remove", removed.thumbprint}).status, 2);
+    EXPECT_EQ(run({"remove", removed.thumbprint, "--yes"}).status, 2);
+}
+
+TEST_F(StoreTool, RemoveShowsWhatGoesAndWaitsForAYes)
+{
+    store.addStandardSet();
+    const TestCertificate& target = store.get("gost2012_256");
+    const std::string keyFile = std::filesystem::path(target.certificateFile).replace_extension(".key");
+    const std::vector<std::string> before = storeFiles();
+
+    const Outcome offTerminal = run({"remove", target.thumbprint});
+    EXPECT_EQ(offTerminal.status, 2);
+    EXPECT_NE(offTerminal.err.find("--yes"), std::string::npos) << offTerminal.err;
+    EXPECT_EQ(storeFiles(), before);
+
+    for (const char* refusal : {"нет", "", "n", "yes please"}) {
+        answer = refusal;
+        questions.clear();
+        EXPECT_EQ(run({"remove", target.thumbprint}).status, 2) << refusal;
+        EXPECT_EQ(storeFiles(), before) << refusal;
+    }
+    ASSERT_EQ(questions.size(), 1u);
+    for (const std::string& shown : {target.thumbprint, target.serialHex, std::string("ЗАКРЫТЫМ КЛЮЧОМ"), keyFile,
+                                     target.certificateFile})
+        EXPECT_NE(questions[0].find(shown), std::string::npos) << shown << " in:\n" << questions[0];
+
+    answer = "да";
+    const Outcome confirmed = run({"remove", target.thumbprint});
+    EXPECT_EQ(confirmed.status, 0) << confirmed.err;
+    EXPECT_FALSE(FileExists(keyFile));
+    EXPECT_EQ(store.context("gost2012_256"), nullptr);
+
+    // A certificate without a key is asked about too, without the key warning.
+    const TestCertificate& bare = store.add("bare", KeyAlgorithm::Gost2012_256, [] {
+        TestCertificateOptions options;
+        options.withKey = false;
+        return options;
+    }());
+    answer = "Y";
+    questions.clear();
+    EXPECT_EQ(run({"remove", bare.thumbprint}).status, 0);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].find("КЛЮЧ"), std::string::npos) << questions[0];
+
+    // --yes is for scripts: nothing is asked.
+    answer = "нет";
+    questions.clear();
+    EXPECT_EQ(run({"remove", store.get("gost2001").thumbprint, "--yes"}).status, 0);
+    EXPECT_TRUE(questions.empty());
+    EXPECT_EQ(store.context("gost2001"), nullptr);
+}
+
+TEST_F(StoreTool, UnreadableStoreIsAnErrorNotAnEmptyOne)
+{
+    std::filesystem::remove_all(store.folder());
+    const Outcome missing = run({"list"});
+    EXPECT_EQ(missing.status, 0) << "a store not made yet is empty";
+    EXPECT_NE(missing.out.find("Хранилище пусто"), std::string::npos);
+
+    std::filesystem::remove_all(store.folder());
+    WriteFile(store.folder(), "a file where the store folder should be");
+    const Outcome notAFolder = run({"list"});
+    EXPECT_EQ(notAFolder.status, 2);
+    EXPECT_NE(notAFolder.err.find("Не удалось прочитать хранилище \"" + store.folder() + "\""), std::string::npos)
+        << notAFolder.err;
+    EXPECT_EQ(notAFolder.out.find("пусто"), std::string::npos) << notAFolder.out;
+    std::filesystem::remove(store.folder());
+
+    std::filesystem::create_directories(store.folder());
+    WriteFile(store.folder() + "/damaged.crt", "-----BEGIN CERTIFICATE-----\nAAAA\n-----END CERTIFICATE-----\n");
+    const Outcome nothingUsable = run({"list"});
+    EXPECT_EQ(nothingUsable.status, 2);
+    EXPECT_NE(nothingUsable.err.find("damaged.crt"), std::string::npos) << nothingUsable.err;
+    EXPECT_EQ(nothingUsable.out.find("пусто"), std::string::npos);
+    std::filesystem::remove(store.folder() + "/damaged.crt");
+
+    // A folder its owner may not read: as root, the check is made as another user.
+    store.addStandardSet();
+    const bool root = ::geteuid() == 0;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool locked = root ? ::setgid(65534) == 0 && ::setuid(65534) == 0 : ::chmod(store.folder().c_str(), 0) == 0;
+        if (!locked)
+            ::_exit(90);
+        const Outcome denied = run({"list"});
+        if (denied.out.find("пусто") != std::string::npos)
+            ::_exit(91);
+        ::_exit(denied.err.find("Не удалось прочитать хранилище") == std::string::npos ? 92 : denied.status);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!root)
+        ::chmod(store.folder().c_str(), 0700);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2) << "90: could not lock the folder, 91: called empty, 92: not called unreadable";
+}
+
+// Iteration counts read and changed with OpenSSL's own types, without computing anything.
+using X509SigPtr = std::unique_ptr<X509_SIG, decltype(&X509_SIG_free)>;
+
+struct Pbkdf2 {
+    std::unique_ptr<PBE2PARAM, decltype(&PBE2PARAM_free)> scheme{nullptr, PBE2PARAM_free};
+    std::unique_ptr<PBKDF2PARAM, decltype(&PBKDF2PARAM_free)> kdf{nullptr, PBKDF2PARAM_free};
+};
+
+Pbkdf2 ReadPbkdf2(const X509_ALGOR* algorithm)
+{
+    Pbkdf2 read;
+    EXPECT_EQ(OBJ_obj2nid(algorithm->algorithm), NID_pbes2);
+    read.scheme.reset(static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), algorithm->parameter)));
+    if (read.scheme && OBJ_obj2nid(read.scheme->keyfunc->algorithm) == NID_id_pbkdf2)
+        read.kdf.reset(static_cast<PBKDF2PARAM*>(
+            ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), read.scheme->keyfunc->parameter)));
+    EXPECT_TRUE(read.kdf) << "not PBES2 with PBKDF2";
+    return read;
+}
+
+void SetIterations(X509_SIG* sealed, long iterations)
+{
+    X509_ALGOR* algorithm = nullptr;
+    X509_SIG_getm(sealed, &algorithm, nullptr);
+    Pbkdf2 pbkdf2 = ReadPbkdf2(algorithm);
+    ASSERT_TRUE(pbkdf2.kdf);
+    ASSERT_EQ(ASN1_INTEGER_set(pbkdf2.kdf->iter, iterations), 1);
+    ASSERT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbkdf2.kdf.get(), &pbkdf2.scheme->keyfunc->parameter));
+    ASSERT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbkdf2.scheme.get(), &algorithm->parameter));
+}
+
+X509SigPtr ReadEncryptedKey(const std::string& pemFile)
+{
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_file(pemFile.c_str(), "r"), BIO_free);
+    return X509SigPtr(bio ? PEM_read_bio_PKCS8(bio.get(), nullptr, nullptr, nullptr) : nullptr, X509_SIG_free);
+}
+
+// The PBKDF2 iteration count and PRF of a stored encrypted key.
+std::pair<long, int> StoredKeyProtection(const std::string& pemFile)
+{
+    X509SigPtr sealed = ReadEncryptedKey(pemFile);
+    EXPECT_TRUE(sealed) << pemFile << " holds no encrypted key";
+    if (!sealed)
+        return {0, 0};
+    const X509_ALGOR* algorithm = nullptr;
+    X509_SIG_get0(sealed.get(), &algorithm, nullptr);
+    const Pbkdf2 pbkdf2 = ReadPbkdf2(algorithm);
+    if (!pbkdf2.kdf)
+        return {0, 0};
+    return {ASN1_INTEGER_get(pbkdf2.kdf->iter), pbkdf2.kdf->prf ? OBJ_obj2nid(pbkdf2.kdf->prf->algorithm) : 0};
+}
+
+Pkcs12Ptr ReadBundle(const std::string& file)
+{
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_file(file.c_str(), "rb"), BIO_free);
+    return Pkcs12Ptr(bio ? d2i_PKCS12_bio(bio.get(), nullptr) : nullptr);
+}
+
+void WriteBundle(PKCS12* bundle, const std::string& file)
+{
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_file(file.c_str(), "wb"), BIO_free);
+    ASSERT_TRUE(bio && i2d_PKCS12_bio(bio.get(), bundle) == 1);
+}
+
+// The same bundle with its shrouded key's count changed, and a fresh MAC of the usual cost.
+void SetKeyIterations(const std::string& file, const std::string& password, long iterations)
+{
+    Pkcs12Ptr bundle = ReadBundle(file);
+    ASSERT_TRUE(bundle);
+    STACK_OF(PKCS7)* safes = PKCS12_unpack_authsafes(bundle.get());
+    ASSERT_TRUE(safes);
+    STACK_OF(PKCS7)* rebuilt = sk_PKCS7_new_null();
+    for (int i = 0; i < sk_PKCS7_num(safes); ++i) {
+        PKCS7* safe = sk_PKCS7_value(safes, i);
+        STACK_OF(PKCS12_SAFEBAG)* bags = PKCS7_type_is_data(safe) ? PKCS12_unpack_p7data(safe) : nullptr;
+        bool changed = false;
+        for (int b = 0; bags && b < sk_PKCS12_SAFEBAG_num(bags); ++b) {
+            PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, b);
+            if (PKCS12_SAFEBAG_get_nid(bag) != NID_pkcs8ShroudedKeyBag)
+                continue;
+            auto* sealed = static_cast<X509_SIG*>(ASN1_item_dup(ASN1_ITEM_rptr(X509_SIG), PKCS12_SAFEBAG_get0_pkcs8(bag)));
+            SetIterations(sealed, iterations);
+            PKCS12_SAFEBAG* replacement = PKCS12_SAFEBAG_create0_pkcs8(sealed);
+            const ASN1_TYPE* id = PKCS12_SAFEBAG_get0_attr(bag, NID_localKeyID);
+            if (id)
+                PKCS12_add_localkeyid(replacement, id->value.octet_string->data, id->value.octet_string->length);
+            sk_PKCS12_SAFEBAG_set(bags, b, replacement);
+            PKCS12_SAFEBAG_free(bag);
+            changed = true;
+        }
+        sk_PKCS7_push(rebuilt, changed ? PKCS12_pack_p7data(bags) : PKCS7_dup(safe));
+        sk_PKCS12_SAFEBAG_pop_free(bags, PKCS12_SAFEBAG_free);
+    }
+    sk_PKCS7_pop_free(safes, PKCS7_free);
+    Pkcs12Ptr made(PKCS12_init(NID_pkcs7_data));
+    ASSERT_EQ(PKCS12_pack_authsafes(made.get(), rebuilt), 1);
+    sk_PKCS7_pop_free(rebuilt, PKCS7_free);
+    ASSERT_EQ(PKCS12_set_mac(made.get(), password.c_str(), -1, nullptr, 0, 2048, nullptr), 1);
+    WriteBundle(made.get(), file);
+}
+
+TEST_F(StoreTool, AbsurdIterationCountsAreRefusedBeforeAnyIsTried)
+{
+    store.addStandardSet();
+    const TestCertificate& certificate = store.get("gost2012_256");
+    const long absurd = 2147483647;
+
+    // The bundle's integrity check asks for 2^31-1 iterations: set, never computed.
+    const std::string macBundle = pkcs12(certificate, "secret", false);
+    {
+        Pkcs12Ptr bundle = ReadBundle(macBundle);
+        ASSERT_TRUE(bundle);
+        ASSERT_EQ(PKCS12_setup_mac(bundle.get(), static_cast<int>(absurd), nullptr, 0, EVP_sha256()), 1);
+        WriteBundle(bundle.get(), macBundle);
+    }
+    // The bundle's key asks for them, behind a sound check (the certificate is not encrypted).
+    const std::string keyBundle = pkcs12(certificate, "secret", false, "-certpbe NONE", "key-iterations.p12");
+    SetKeyIterations(keyBundle, "secret", absurd);
+    // An encrypted PKCS#8 key asks for them.
+    const TestCertificate& protectedOne = store.get("protected");
+    X509SigPtr sealed = ReadEncryptedKey(std::filesystem::path(protectedOne.certificateFile).replace_extension(".key"));
+    ASSERT_TRUE(sealed);
+    SetIterations(sealed.get(), absurd);
+    const std::string pkcs8 = store.path("key-iterations.pem");
+    {
+        std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_file(pkcs8.c_str(), "w"), BIO_free);
+        ASSERT_TRUE(bio && PEM_write_bio_PKCS8(bio.get(), sealed.get()) == 1);
+    }
+    ASSERT_EQ(run({"remove", certificate.thumbprint, "--yes"}).status, 0);
+    ASSERT_EQ(run({"remove", protectedOne.thumbprint, "--yes"}).status, 0);
+    ASSERT_EQ(run({"import", protectedOne.derFile}).status, 0);
+    const std::vector<std::string> before = storeFiles();
+
+    for (const std::string& file : {macBundle, keyBundle, pkcs8}) {
+        const std::string password = file == pkcs8 ? kProtectedKeyPassword : "secret";
+        const Outcome refused = run({"import", file, "--password-file", passwordFile(password)});
+        EXPECT_EQ(refused.status, 2) << file;
+        EXPECT_NE(refused.err.find("2147483647"), std::string::npos) << file << ": " << refused.err;
+        EXPECT_EQ(storeFiles(), before) << file;
+    }
+
+    // Put in the store folder by hand, such a key is not tried when it is used...
+    std::filesystem::copy_file(pkcs8, store.folder() + "/" + protectedOne.thumbprint + ".key");
+    {
+        FakeDesktop desktop;
+        ScopedPasswordPrompt prompt(desktop);
+        desktop.passwordAnswers = {std::string(kProtectedKeyPassword)};
+        CertContextPtr planted = store.context("protected");
+        ASSERT_TRUE(planted && CertHasPrivateKey(planted.get()));
+        EXPECT_NE(acquire(planted.get()), 0u);
+    }
+    // ...and such a bundle is reported, not opened.
+    std::filesystem::copy_file(macBundle, store.folder() + "/planted.p12");
+    const Outcome listed = run({"list"});
+    EXPECT_NE(listed.err.find("planted.p12: контейнер PKCS#12 с недопустимо большим числом итераций"), std::string::npos)
+        << listed.err;
+}
+
+TEST_F(StoreTool, StoredKeysKeepAtLeastTheBundlesWorkFactor)
+{
+    store.addStandardSet();
+    const TestCertificate& certificate = store.get("gost2012_512");
+    const std::string keyFile = store.folder() + "/" + certificate.thumbprint + ".key";
+    const std::string ordinary = pkcs12(certificate, "secret", false); // OpenSSL's 2048 iterations
+    const std::string strong = pkcs12(certificate, "secret", false, "-iter 700000", "strong.p12");
+
+    ASSERT_EQ(run({"remove", certificate.thumbprint, "--yes"}).status, 0);
+    ASSERT_EQ(run({"import", ordinary, "--password-file", passwordFile("secret")}).status, 0);
+    const auto [floorCount, prf] = StoredKeyProtection(keyFile);
+    EXPECT_GE(floorCount, 600000) << "never below the floor";
+    EXPECT_EQ(prf, NID_hmacWithSHA256);
+
+    ASSERT_EQ(run({"remove", certificate.thumbprint, "--yes"}).status, 0);
+    ASSERT_EQ(run({"import", strong, "--password-file", passwordFile("secret")}).status, 0);
+    EXPECT_GE(StoredKeyProtection(keyFile).first, 700000) << "never below the bundle's own count";
+
+    FakeDesktop desktop;
+    ScopedPasswordPrompt prompt(desktop);
+    desktop.passwordAnswers = {std::string("secret")};
+    EXPECT_EQ(acquire(store.context("gost2012_512").get()), 0u) << "the key still opens with the bundle's password";
+
+    ASSERT_EQ(run({"new", "--alg", "gost2012_256", "--subject", "CN=Made here", "--password-file",
+                   passwordFile("тайна")}).status, 0);
+    CertStorePtr opened = store.open();
+    const std::string made = DescribeCertificate(FindOneCertificate(opened.get(), "Made here").get()).sha1Thumbprint;
+    EXPECT_GE(StoredKeyProtection(store.folder() + "/" + made + ".key").first, 600000);
 }
 
 // The built program itself: its start-up check and exit statuses.

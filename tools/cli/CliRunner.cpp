@@ -1,16 +1,21 @@
 #include "tools/cli/CliRunner.h"
 
 #include "common/Error.h"
+#include "common/ErrorCodes.h"
 #include "common/LastError.h"
+#include "common/SystemError.h"
 #include "cryptomsg/Operations.h"
 #include "tools/cli/CertificateChoice.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliTabs.h"
+#include "tools/cli/InputSize.h"
 #include "tools/cli/JsonText.h"
 #include "tools/cli/ProgressLine.h"
 #include "tools/store/TerminalSecret.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <new>
 #include <ostream>
 #include <sys/stat.h>
 
@@ -107,6 +112,8 @@ FileResult RunFile(const CliOptions& options, const std::string& file, const std
     ProgressLine progress(terminal, file, !options.json);
     try {
         // Full paths, as the window's slots hold them, so messages name files alike.
+        CheckInputSize(FullPath(file));
+        CheckInputSize(FullPath(signature));
         const OperationResult run = RunOne(options, FullPath(file), FullPath(signature), desktop);
         result.outputs = run.outputs;
         if (run.succeeded)
@@ -116,6 +123,9 @@ FileResult RunFile(const CliOptions& options, const std::string& file, const std
     } catch (const InOutError& e) {
         SetLastError(static_cast<std::uint32_t>(e.code()));
         desktop.showError(WithFullStop(e.what()));
+    } catch (const std::bad_alloc&) {
+        SetLastError(codes::OutOfMemory);
+        desktop.showError(WithFullStop(SystemErrorText(codes::OutOfMemory)));
     } catch (const std::exception& e) {
         SetLastError(0);
         desktop.showError(WithFullStop(e.what()));
@@ -129,6 +139,15 @@ std::string JsonLine(const FileResult& result, const TerminalDesktop::FileLog& l
     std::string line = "{\"file\":" + JsonString(result.file) + ",\"status\":\"" +
                        kStatus[static_cast<int>(result.outcome)] + "\",\"outputs\":" + JsonArray(result.outputs) +
                        ",\"messages\":" + JsonArray(log.lines);
+    // A name that is not UTF-8 reads with U+FFFD in the fields above; these give its bytes back.
+    if (!IsUtf8(result.file))
+        line += ",\"file_base64\":" + JsonBytes(result.file);
+    if (std::any_of(result.outputs.begin(), result.outputs.end(), [](const std::string& o) { return !IsUtf8(o); })) {
+        line += ",\"outputs_base64\":[";
+        for (std::size_t i = 0; i < result.outputs.size(); ++i)
+            line += (i ? "," : "") + JsonBytes(result.outputs[i]);
+        line += "]";
+    }
     if (result.outcome == Outcome::Failed) {
         line += ",\"error\":" + JsonString(log.failures.empty() ? std::string() : log.failures.back());
         line += ",\"code\":" + std::to_string(log.failureCode);

@@ -1,29 +1,82 @@
 #include "tools/cli/JsonText.h"
 
+#include <openssl/evp.h>
+
+#include <cstdint>
 #include <cstdio>
 
 namespace ordalis::cli {
 
+namespace {
+
+constexpr char32_t kInvalid = 0xFFFFFFFF;
+
+// The code point of the well-formed UTF-8 sequence at text[i] and its length,
+// or kInvalid and 1 when the byte there starts none.
+char32_t DecodeAt(const std::string& text, std::size_t i, std::size_t& length)
+{
+    length = 1;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80)
+        return lead;
+    std::size_t count = 0;
+    char32_t code = 0, smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        count = 1, code = lead & 0x1Fu, smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        count = 2, code = lead & 0x0Fu, smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        count = 3, code = lead & 0x07u, smallest = 0x10000;
+    } else {
+        return kInvalid;
+    }
+    if (i + count >= text.size())
+        return kInvalid;
+    for (std::size_t k = 1; k <= count; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0u) != 0x80u)
+            return kInvalid;
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return kInvalid;
+    length = count + 1;
+    return code;
+}
+
+bool IsControl(char32_t code)
+{
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F);
+}
+
+} // namespace
+
 std::string JsonString(const std::string& text)
 {
     std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (u < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-                out += escaped;
-            } else {
-                out += c;
-            }
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = 1;
+        const char32_t code = DecodeAt(text, i, length);
+        if (code == kInvalid) {
+            out += "\xEF\xBF\xBD"; // U+FFFD
+        } else if (code == '"') {
+            out += "\\\"";
+        } else if (code == '\\') {
+            out += "\\\\";
+        } else if (code == '\n') {
+            out += "\\n";
+        } else if (code == '\r') {
+            out += "\\r";
+        } else if (code == '\t') {
+            out += "\\t";
+        } else if (IsControl(code)) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
+            out += escaped;
+        } else {
+            out.append(text, i, length);
         }
+        i += length;
     }
     return out + "\"";
 }
@@ -34,6 +87,24 @@ std::string JsonArray(const std::vector<std::string>& texts)
     for (std::size_t i = 0; i < texts.size(); ++i)
         out += (i ? "," : "") + JsonString(texts[i]);
     return out + "]";
+}
+
+bool IsUtf8(const std::string& text)
+{
+    for (std::size_t i = 0, length = 1; i < text.size(); i += length)
+        if (DecodeAt(text, i, length) == kInvalid)
+            return false;
+    return true;
+}
+
+std::string JsonBytes(const std::string& bytes)
+{
+    std::string encoded(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                       reinterpret_cast<const unsigned char*>(bytes.data()),
+                                       static_cast<int>(bytes.size()));
+    encoded.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return "\"" + encoded + "\"";
 }
 
 } // namespace ordalis::cli

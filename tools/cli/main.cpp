@@ -1,4 +1,5 @@
 #include "common/InterruptCleanup.h"
+#include "common/ProcessHardening.h"
 #include "cryptomsg/CryptoRuntime.h"
 #include "tools/cli/CliRunner.h"
 #include "tools/store/TerminalSecret.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    ordalis::DisableCoreDumps();
     std::setlocale(LC_ALL, "");
     ordalis::InstallProcessSignalHandling();
     ordalis::EnsureGostEngine();

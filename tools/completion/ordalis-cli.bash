@@ -42,7 +42,7 @@ _ordalis_store()
         --subject|--days) return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--alg --subject --days --password-file --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "--alg --subject --days --password-file --yes --help" -- "$cur"))
     else
         COMPREPLY=($(compgen -f -- "$cur"))
     fi

@@ -7,6 +7,7 @@
 
 #include <openssl/crypto.h>
 
+#include <cctype>
 #include <map>
 #include <ostream>
 #include <set>
@@ -32,7 +33,7 @@ std::string HelpText()
            "  ordalis-store list\n"
            "  ordalis-store import ФАЙЛ [--password-file Ф]\n"
            "  ordalis-store export ID ФАЙЛ\n"
-           "  ordalis-store remove ID\n"
+           "  ordalis-store remove ID [--yes]\n"
            "  ordalis-store new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…,O=…\" [--days N]\n"
            "                    [--password-file Ф]\n"
            "\n"
@@ -40,7 +41,8 @@ std::string HelpText()
            "  import   добавить контейнер PKCS#12 (.p12/.pfx), сертификат (PEM или DER) или закрытый ключ\n"
            "           PKCS#8 (PEM); ключ из контейнера сохраняется зашифрованным тем же паролем\n"
            "  export   записать сертификат в ФАЙЛ: DER, или PEM, если имя оканчивается на .pem\n"
-           "  remove   удалить сертификат и его закрытый ключ\n"
+           "  remove   удалить сертификат и его закрытый ключ; спрашивает подтверждение в терминале,\n"
+           "           --yes удаляет без вопроса (для сценариев)\n"
            "  new      создать самоподписанный тестовый сертификат ГОСТ с новым ключом (срок по умолчанию\n"
            "           365 дней); с --password-file ключ защищается паролем\n"
            "\n"
@@ -63,11 +65,18 @@ struct CommandLine {
 CommandLine Parse(const std::vector<std::string>& arguments)
 {
     static const std::set<std::string> valued = {"--password-file", "--alg", "--subject", "--days"};
+    static const std::set<std::string> flags = {"--yes"};
     CommandLine line;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             line.help = true;
+            continue;
+        }
+        if (flags.count(argument)) {
+            if (line.options.count(argument))
+                throw UsageError("параметр " + argument + " задан дважды");
+            line.options[argument] = "";
             continue;
         }
         if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
@@ -154,6 +163,8 @@ int List(const CommandLine& line, StoreTerminal& terminal)
     const StoreListing listing = ListStore();
     for (const std::string& problem : listing.problems)
         terminal.err << "Предупреждение: " << problem << "\n";
+    if (listing.certificates.empty() && !listing.problems.empty())
+        throw Error("В хранилище нет сертификатов, которые удалось прочитать: " + listing.folder);
     if (listing.certificates.empty())
         terminal.out << "Хранилище пусто: " << listing.folder << "\n";
     for (std::size_t i = 0; i < listing.certificates.size(); ++i) {
@@ -180,9 +191,40 @@ int Export(const CommandLine& line, StoreTerminal& terminal)
     return kExitOk;
 }
 
+bool IsYes(std::string answer)
+{
+    for (char& c : answer)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return answer == "y" || answer == "yes" || answer == "д" || answer == "да" || answer == "Д" || answer == "ДА" ||
+           answer == "Да";
+}
+
+// A key once deleted cannot be had again: the user sees what goes and says yes first.
+void ConfirmRemoval(const CommandLine& line, StoreTerminal& terminal)
+{
+    if (Option(line, "--yes"))
+        return;
+    const RemovalPlan plan = PlanRemoval(line.positional[0]);
+    const CertificateDescription& d = plan.certificate;
+    std::string question = "Будет удален сертификат " + d.subject + "\n" +
+                           "   Серийный номер:   " + d.serialHex + "\n" +
+                           "   Отпечаток SHA-1:  " + d.sha1Thumbprint + "\n";
+    if (d.hasPrivateKey)
+        question += "   вместе с его ЗАКРЫТЫМ КЛЮЧОМ\n";
+    for (const std::string& file : plan.files)
+        question += "   файл " + file + "\n";
+    question += "Удалить? (да/нет): ";
+    const std::optional<std::string> answer = terminal.askLine ? terminal.askLine(question) : std::nullopt;
+    if (!answer)
+        throw Error("удаление нужно подтвердить в терминале; в сценариях укажите --yes");
+    if (!IsYes(*answer))
+        throw Error("удаление отменено");
+}
+
 int Remove(const CommandLine& line, StoreTerminal& terminal)
 {
-    Expect(line, 1, {}, "remove ID");
+    Expect(line, 1, {"--yes"}, "remove ID [--yes]");
+    ConfirmRemoval(line, terminal);
     for (const std::string& file : RemoveCertificate(line.positional[0]))
         terminal.out << "Удален файл " << file << "\n";
     return kExitOk;

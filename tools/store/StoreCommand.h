@@ -8,12 +8,14 @@
 
 namespace ordalis::tools {
 
-// Where ordalis-store talks: its output streams and how it asks for a secret
-// (null or returning nothing when nobody can be asked).
+// Where ordalis-store talks: its output streams, how it asks for a secret and
+// how it asks a question (each null or returning nothing when nobody can be asked).
 struct StoreTerminal {
+    using Ask = std::function<std::optional<std::string>(const std::string& prompt)>;
     std::ostream& out;
     std::ostream& err;
-    std::function<std::optional<std::string>(const std::string& prompt)> readSecret;
+    Ask readSecret;
+    Ask askLine;
 };
 
 // Runs one ordalis-store command line (without the program name).

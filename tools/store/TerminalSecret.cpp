@@ -9,6 +9,7 @@
 #include <openssl/crypto.h>
 
 #include <cerrno>
+#include <optional>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -58,9 +59,8 @@ void WriteAll(int fd, const std::string& text)
     }
 }
 
-} // namespace
-
-std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
+// Shows prompt on the controlling terminal and reads one line, without echo for a secret.
+std::optional<std::string> ReadTerminalLine(const std::string& prompt, bool secret)
 {
     UniqueFd tty(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (!tty)
@@ -69,7 +69,9 @@ std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
     std::string line;
     bool ended = false;
     {
-        EchoOff quiet(tty.get());
+        std::optional<EchoOff> quiet;
+        if (secret)
+            quiet.emplace(tty.get());
         char c = 0;
         for (;;) {
             const ssize_t n = ::read(tty.get(), &c, 1);
@@ -85,12 +87,25 @@ std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
         }
         OPENSSL_cleanse(&c, sizeof c);
     }
-    WriteAll(tty.get(), "\n");
+    if (secret)
+        WriteAll(tty.get(), "\n");
     if (ended && line.empty())
         return std::nullopt;
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return line;
+}
+
+} // namespace
+
+std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
+{
+    return ReadTerminalLine(prompt, true);
+}
+
+std::optional<std::string> ReadAnswerFromTerminal(const std::string& prompt)
+{
+    return ReadTerminalLine(prompt, false);
 }
 
 std::string ReadPasswordFile(const std::string& path)

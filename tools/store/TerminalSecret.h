@@ -9,6 +9,10 @@ namespace ordalis::tools {
 // Nothing when there is no terminal or it reached its end.
 std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt);
 
+// Shows prompt on the controlling terminal and reads one line as typed, echoed.
+// Nothing when there is no terminal or it reached its end.
+std::optional<std::string> ReadAnswerFromTerminal(const std::string& prompt);
+
 // The first line of a file, without its line end. Throws Error when the file cannot be read.
 std::string ReadPasswordFile(const std::string& path);
 

@@ -1,0 +1,23 @@
+#include "tools/cli/InputSize.h"
+
+#include "common/Error.h"
+#include "cryptomsg/MessageSupport.h"
+
+#include <sys/stat.h>
+
+namespace ordalis::cli {
+
+void CheckInputSize(const std::string& path)
+{
+    // Caught before reading: past the limit the message functions answer only
+    // "invalid argument", and past 4 GiB the operations speak of the window's limit.
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    const auto size = static_cast<unsigned long long>(st.st_size);
+    if (size > kMaxContentSize)
+        throw Error("Файл \"" + path + "\" слишком велик: " + std::to_string(size) +
+                    " байт, наибольший размер " + std::to_string(kMaxContentSize) + " байт (2047 МиБ)");
+}
+
+} // namespace ordalis::cli
