@@ -1,6 +1,7 @@
 #include "tools/cli/CliRunner.h"
 
 #include "common/Error.h"
+#include "common/ErrorBoxText.h"
 #include "common/LastError.h"
 #include "cryptomsg/Operations.h"
 #include "tools/cli/CertificateChoice.h"
@@ -25,14 +26,6 @@ struct FileResult {
     Outcome outcome = Outcome::Failed;
     std::vector<std::string> outputs;
 };
-
-// The error box's rule: a final "." when the text ends in a character after ".".
-std::string WithFullStop(std::string text)
-{
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-        text += '.';
-    return text;
-}
 
 std::string FullPath(const std::string& path)
 {
@@ -115,10 +108,10 @@ FileResult RunFile(const CliOptions& options, const std::string& file, const std
             result.outcome = Outcome::Invalid;
     } catch (const InOutError& e) {
         SetLastError(static_cast<std::uint32_t>(e.code()));
-        desktop.showError(WithFullStop(e.what()));
+        desktop.showError(ErrorBoxText(e.what()));
     } catch (const std::exception& e) {
         SetLastError(0);
-        desktop.showError(WithFullStop(e.what()));
+        desktop.showError(ErrorBoxText(e.what()));
     }
     return result;
 }
