@@ -43,7 +43,7 @@ protected:
 
 TEST_P(SizeCheckedSelection, AcceptsAFileOfExactlyTheLimit)
 {
-    const std::string path = makeFile("limit.bin", MaxFileSize);
+    const std::string path = makeFile("limit.bin", 314572800);
     choose(path);
     EXPECT_EQ(slot(), path);
     EXPECT_EQ(label(), path);
@@ -58,7 +58,7 @@ TEST_P(SizeCheckedSelection, AcceptsAFileOfExactlyTheLimit)
 TEST_P(SizeCheckedSelection, RefusesAFileOneByteOverTheLimitButKeepsTheButton)
 {
     choose(makeFile("small.bin", 10));
-    choose(makeFile("over.bin", MaxFileSize + 1));
+    choose(makeFile("over.bin", 314572801));
     EXPECT_EQ(desktop.notices, std::vector<std::string>{kRefusal});
     EXPECT_EQ(slot(), "");
     EXPECT_EQ(label(), "");
@@ -75,7 +75,7 @@ TEST_P(SizeCheckedSelection, CancelKeepsTheEarlierChoiceAndMeasuresItAgain)
     EXPECT_TRUE(desktop.notices.empty());
 
     // Grown past the limit since it was chosen: the cancel measures it again.
-    std::filesystem::resize_file(path, MaxFileSize + 1);
+    std::filesystem::resize_file(path, 314572801);
     choose(std::nullopt);
     EXPECT_EQ(desktop.notices, std::vector<std::string>{kRefusal});
     EXPECT_EQ(slot(), "");
@@ -180,7 +180,7 @@ TEST_F(VerifySelection, VerifyButtonWaitsForBothFiles)
 {
     // No size check here: a name typed for a missing file is taken as it is.
     const std::string source = dir.file("missing-source.bin");
-    const std::string signature = makeFile("source.bin.sig", MaxFileSize + 1);
+    const std::string signature = makeFile("source.bin.sig", 314572801);
     choose("Button4", source);
     EXPECT_FALSE(button("Button3")->isEnabled());
     choose("Button5", signature);
