@@ -1,5 +1,6 @@
 #include "app/FileSizeCheck.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/OtherUser.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,12 +150,21 @@ TEST_F(UnmeasurableFile, StopsTheHandlerWithTheFileError)
 
 TEST_F(UnmeasurableFile, UnreadableFileIsRefusedAccess)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
+    // Root reads every file, so the window runs as an unprivileged user here.
+    const OtherUser user = OtherUser::unprivileged();
+    ORDALIS_SKIP_WITHOUT(user);
     const std::string path = makeFile("secret.bin", 1);
+    ASSERT_TRUE(user.own(dir.path()));
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-    choose("Button2", path);
-    EXPECT_EQ(desktop.errors, std::vector<std::string>{"File access denied."});
+    const ChildResult result = user.run([&] {
+        choose("Button2", path);
+        std::string errors;
+        for (const std::string& error : desktop.errors)
+            errors += error + "|";
+        return errors + form.signTab().fileToSign();
+    });
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.text, "File access denied.|" + path);
 }
 
 // Measuring needs no right to write: files that refuse writers are accepted.
