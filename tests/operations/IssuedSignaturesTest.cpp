@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 using namespace ordalis;
 using namespace ordalis::test;
@@ -33,6 +34,9 @@ struct Signer {
     const char* algorithm;
     const char* serial;
 };
+
+// How GoogleTest names a case; without it, it prints the record's bytes.
+void PrintTo(const Signer& signer, std::ostream* out) { *out << signer.algorithm; }
 
 const Signer kSigners[] = {{"gost2001", "5A01"}, {"gost2012_256", "5A02"}, {"gost2012_512", "5A03"}};
 
