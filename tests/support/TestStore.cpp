@@ -90,7 +90,7 @@ std::vector<std::string> SplitTabs(const std::string& line)
 // generation, RSA above all, costs more than most tests).
 std::vector<CachedCertificate> LoadStandardSet()
 {
-    const std::string folder = FixtureFolder("standard-set", MakeStandardSet);
+    const std::string folder = FixtureFolder("standard-set-v1", MakeStandardSet);
     std::vector<CachedCertificate> set;
     std::istringstream index(ReadFile(folder + "/index"));
     for (std::string line; std::getline(index, line);) {
