@@ -12,3 +12,4 @@ if [ "${CI:-}" = true ]; then
   cmake --build --preset asan -j"$(nproc)"
   ctest --preset asan -j"$(nproc)" "$@"
 fi
+scripts/skipped-tests.sh build

@@ -1,6 +1,6 @@
 #include "app/CertificateDialogs.h"
 
-#include "app/ErrorBoxText.h"
+#include "common/ErrorBoxText.h"
 #include "app/KeyMark.h"
 #include "cryptomsg/CertificateDescription.h"
 

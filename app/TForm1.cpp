@@ -1,6 +1,6 @@
 #include "app/TForm1.h"
 
-#include "app/ErrorBoxText.h"
+#include "common/ErrorBoxText.h"
 #include "app/TForm1Views.h"
 #include "cryptomsg/Operations.h"
 

@@ -1,5 +1,5 @@
 #include "app/ApplicationTitle.h"
-#include "app/ErrorBoxText.h"
+#include "common/ErrorBoxText.h"
 #include "app/QtDesktop.h"
 #include "app/TForm1.h"
 #include "common/InterruptCleanup.h"

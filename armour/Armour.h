@@ -26,9 +26,4 @@ void ArmourDecode(ByteStream& in, ByteStream& out);
 // bytes beyond count are never read and a short group is padded with "=".
 void EncodeGroup(const unsigned char* group, std::size_t count, char* chars);
 
-// Decodes four characters of the Base64 set into bytes and returns how many
-// (1 to 3): a "=" third character leaves the first byte only, a "=" fourth
-// the first two.
-std::size_t DecodeGroup(const char* chars, unsigned char* bytes);
-
 } // namespace ordalis

@@ -17,12 +17,6 @@ void EncodeGroup(const unsigned char* group, std::size_t count, char* chars)
     chars[3] = count < 3 ? kPad : kAlphabet[b2 & 63];
 }
 
-std::size_t DecodeGroup(const char* chars, unsigned char* bytes)
-{
-    const unsigned char values[4] = {ValueOf(chars[0]), ValueOf(chars[1]), ValueOf(chars[2]), ValueOf(chars[3])};
-    return armour::DecodeGroupValues(values, bytes);
-}
-
 namespace armour {
 
 std::size_t DecodeGroupValues(const unsigned char* values, unsigned char* bytes)

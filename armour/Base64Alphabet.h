@@ -42,7 +42,9 @@ inline unsigned char ValueOf(char c)
     return kValues[static_cast<unsigned char>(c)];
 }
 
-// DecodeGroup on the values of four characters of the set.
+// Decodes the values of four characters of the set (64 for "=") into bytes and
+// returns how many (1 to 3): a "=" third character leaves the first byte only,
+// a "=" fourth the first two.
 std::size_t DecodeGroupValues(const unsigned char* values, unsigned char* bytes);
 
 } // namespace ordalis::armour

@@ -2,6 +2,7 @@
 
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
+#include "cryptomsg/CryptoRuntime.h"
 #include "cryptomsg/OsslError.h"
 
 #include <openssl/objects.h>
@@ -193,6 +194,9 @@ PCCERT_CONTEXT CertCreateCertificateContext(DWORD encoding, const BYTE* encoded,
         FailWith(codes::InvalidArg);
         return nullptr;
     }
+    // A GOST public key read before the engine is loaded stays unusable for
+    // encryption; without the engine the certificate still reads.
+    EnsureGostEngine();
     const unsigned char* p = encoded;
     X509Ptr certificate(d2i_X509(nullptr, &p, static_cast<long>(length)));
     if (!certificate) {

@@ -1,5 +1,6 @@
 #include "app/FileSizeCheck.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/OtherUser.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,7 +44,7 @@ protected:
 
 TEST_P(SizeCheckedSelection, AcceptsAFileOfExactlyTheLimit)
 {
-    const std::string path = makeFile("limit.bin", MaxFileSize);
+    const std::string path = makeFile("limit.bin", 314572800);
     choose(path);
     EXPECT_EQ(slot(), path);
     EXPECT_EQ(label(), path);
@@ -58,7 +59,7 @@ TEST_P(SizeCheckedSelection, AcceptsAFileOfExactlyTheLimit)
 TEST_P(SizeCheckedSelection, RefusesAFileOneByteOverTheLimitButKeepsTheButton)
 {
     choose(makeFile("small.bin", 10));
-    choose(makeFile("over.bin", MaxFileSize + 1));
+    choose(makeFile("over.bin", 314572801));
     EXPECT_EQ(desktop.notices, std::vector<std::string>{kRefusal});
     EXPECT_EQ(slot(), "");
     EXPECT_EQ(label(), "");
@@ -75,7 +76,7 @@ TEST_P(SizeCheckedSelection, CancelKeepsTheEarlierChoiceAndMeasuresItAgain)
     EXPECT_TRUE(desktop.notices.empty());
 
     // Grown past the limit since it was chosen: the cancel measures it again.
-    std::filesystem::resize_file(path, MaxFileSize + 1);
+    std::filesystem::resize_file(path, 314572801);
     choose(std::nullopt);
     EXPECT_EQ(desktop.notices, std::vector<std::string>{kRefusal});
     EXPECT_EQ(slot(), "");
@@ -149,12 +150,21 @@ TEST_F(UnmeasurableFile, StopsTheHandlerWithTheFileError)
 
 TEST_F(UnmeasurableFile, UnreadableFileIsRefusedAccess)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every file";
+    // Root reads every file, so the window runs as an unprivileged user here.
+    const OtherUser user = OtherUser::unprivileged();
+    ORDALIS_SKIP_WITHOUT(user);
     const std::string path = makeFile("secret.bin", 1);
+    ASSERT_TRUE(user.own(dir.path()));
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-    choose("Button2", path);
-    EXPECT_EQ(desktop.errors, std::vector<std::string>{"File access denied."});
+    const ChildResult result = user.run([&] {
+        choose("Button2", path);
+        std::string errors;
+        for (const std::string& error : desktop.errors)
+            errors += error + "|";
+        return errors + form.signTab().fileToSign();
+    });
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.text, "File access denied.|" + path);
 }
 
 // Measuring needs no right to write: files that refuse writers are accepted.
@@ -180,7 +190,7 @@ TEST_F(VerifySelection, VerifyButtonWaitsForBothFiles)
 {
     // No size check here: a name typed for a missing file is taken as it is.
     const std::string source = dir.file("missing-source.bin");
-    const std::string signature = makeFile("source.bin.sig", MaxFileSize + 1);
+    const std::string signature = makeFile("source.bin.sig", 314572801);
     choose("Button4", source);
     EXPECT_FALSE(button("Button3")->isEnabled());
     choose("Button5", signature);

@@ -1,31 +1,10 @@
 #include "app/ApplicationTitle.h"
-#include "app/ErrorBoxText.h"
 #include "app/FileFilter.h"
 
 #include <gtest/gtest.h>
 
 namespace ordalis {
 namespace {
-
-TEST(ErrorBoxTextTest, AddsAFullStopOnlyAfterBytesThatSortAfterIt)
-{
-    const struct {
-        const char* message;
-        const char* shown;
-    } cases[] = {
-        {"File not found", "File not found."},
-        {"I/O error 6", "I/O error 6."},
-        {"Already ends.", "Already ends."},
-        {"Ends in a blank ", "Ends in a blank "},
-        {"Ends in a dash -", "Ends in a dash -"},     // '-' sorts before '.'
-        {"Ends in a slash /", "Ends in a slash /."},  // '/' sorts after it
-        {"Line\r\n", "Line\r\n"},
-        {"Файл не найден", "Файл не найден."},       // UTF-8 bytes compare unsigned
-        {"", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ErrorBoxText(c.message), c.shown) << c.message;
-}
 
 TEST(ApplicationTitleTest, KeepsTheFirstCharacterAndLowersTheRest)
 {

@@ -2,6 +2,7 @@
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
 #include "common/FileStream.h"
+#include "tests/support/OtherUser.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include <unistd.h>
 
 using namespace ordalis;
+using ordalis::test::ChildResult;
+using ordalis::test::OtherUser;
 using ordalis::test::TempDir;
 
 namespace {
@@ -205,16 +208,19 @@ TEST(AtomicSave, NamesAtTheFileSystemLimitCanBeWritten)
 
 TEST(AtomicSave, UncreatableTargetsGiveTheCreateMessage)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
+    // Root writes into read-only folders, so the save runs as an unprivileged user here.
+    const OtherUser user = OtherUser::unprivileged();
+    ORDALIS_SKIP_WITHOUT(user);
     TempDir dir;
+    ASSERT_TRUE(user.own(dir.path()));
     ::chmod(dir.path().c_str(), 0500);
-    try {
+    const ChildResult result = user.run([&] {
         BufferOf("x").saveToFile(dir.file("out.sig"));
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + dir.file("out.sig") + "\". ", 0), 0u);
-    }
+        return std::string("no error");
+    });
+    EXPECT_EQ(result.status, 1) << result.text;
+    EXPECT_EQ(result.text.rfind("Cannot create file \"" + dir.file("out.sig") + "\". ", 0), 0u) << result.text;
+    EXPECT_TRUE(test::ListFolder(dir.path()).empty());
 }
 
 TEST(AtomicSave, AFolderOfTheTargetNameIsRefused)

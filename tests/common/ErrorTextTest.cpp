@@ -1,4 +1,5 @@
 #include "common/Error.h"
+#include "common/ErrorBoxText.h"
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
@@ -75,4 +76,24 @@ TEST(ErrorText, SystemTextsAreTrimmed)
         EXPECT_NE(text.back(), ' ');
     }
     EXPECT_EQ(SystemErrorText(0x88000000u | ENOSPC), ErrnoText(ENOSPC));
+}
+
+TEST(ErrorBoxTextTest, AddsAFullStopOnlyAfterBytesThatSortAfterIt)
+{
+    const struct {
+        const char* message;
+        const char* shown;
+    } cases[] = {
+        {"File not found", "File not found."},
+        {"I/O error 6", "I/O error 6."},
+        {"Already ends.", "Already ends."},
+        {"Ends in a blank ", "Ends in a blank "},
+        {"Ends in a dash -", "Ends in a dash -"},     // '-' sorts before '.'
+        {"Ends in a slash /", "Ends in a slash /."},  // '/' sorts after it
+        {"Line\r\n", "Line\r\n"},
+        {"Файл не найден", "Файл не найден."},       // UTF-8 bytes compare unsigned
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ErrorBoxText(c.message), c.shown) << c.message;
 }

@@ -3,9 +3,11 @@
 #include "cryptomsg/CertificateDescription.h"
 #include "cryptomsg/StoreAdmin.h"
 #include "cryptomsg/StoreFolder.h"
+#include "tests/support/FixtureFolder.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -39,6 +41,77 @@ std::string KeyFileOf(const std::string& certificateFile)
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
     WriteStoreFile(path, {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
+}
+
+constexpr const char* kStandardLabels[] = {"gost2001", "gost2012_256", "gost2012_512", "rsa", "protected"};
+
+// Makes the standard set in a store of its own and leaves its files in folder,
+// with an index line per certificate: label, algorithm, subject, serial,
+// thumbprint, password, certificate file and key file, split by tabs.
+void MakeStandardSet(const std::string& folder)
+{
+    TestStore maker;
+    const std::pair<const char*, KeyAlgorithm> plain[] = {{"gost2001", KeyAlgorithm::Gost2001},
+                                                          {"gost2012_256", KeyAlgorithm::Gost2012_256},
+                                                          {"gost2012_512", KeyAlgorithm::Gost2012_512},
+                                                          {"rsa", KeyAlgorithm::Rsa2048}};
+    for (const auto& [label, algorithm] : plain)
+        maker.add(label, algorithm);
+    TestCertificateOptions protectedKey;
+    protectedKey.password = kProtectedKeyPassword;
+    maker.add("protected", KeyAlgorithm::Gost2012_256, protectedKey);
+    std::string index;
+    for (const char* label : kStandardLabels) {
+        const TestCertificate& made = maker.get(label);
+        const std::string certificateName = FileName(made.certificateFile);
+        const std::string keyName = FileName(KeyFileOf(made.certificateFile));
+        WriteFile(folder + "/" + certificateName, ReadFile(made.certificateFile));
+        WriteFile(folder + "/" + keyName, ReadFile(KeyFileOf(made.certificateFile)));
+        WriteFile(folder + "/" + made.label + ".cer", ReadFile(made.derFile));
+        index += made.label + "\t" + std::to_string(static_cast<int>(made.algorithm)) + "\t" + made.subject + "\t" +
+                 made.serialHex + "\t" + made.thumbprint + "\t" + made.password + "\t" + certificateName + "\t" +
+                 keyName + "\n";
+    }
+    WriteFile(folder + "/index", index);
+}
+
+std::vector<std::string> SplitTabs(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, '\t');)
+        fields.push_back(field);
+    if (!line.empty() && line.back() == '\t')
+        fields.emplace_back();
+    return fields;
+}
+
+// The standard set, made once for every test process of the build (key
+// generation, RSA above all, costs more than most tests).
+std::vector<CachedCertificate> LoadStandardSet()
+{
+    const std::string folder = FixtureFolder("standard-set-v1", MakeStandardSet);
+    std::vector<CachedCertificate> set;
+    std::istringstream index(ReadFile(folder + "/index"));
+    for (std::string line; std::getline(index, line);) {
+        const std::vector<std::string> f = SplitTabs(line);
+        if (f.size() != 8)
+            throw std::runtime_error("damaged standard set index in " + folder);
+        CachedCertificate cached;
+        cached.info.label = f[0];
+        cached.info.algorithm = static_cast<KeyAlgorithm>(std::stoi(f[1]));
+        cached.info.subject = f[2];
+        cached.info.serialHex = f[3];
+        cached.info.thumbprint = f[4];
+        cached.info.password = f[5];
+        cached.certificateName = f[6];
+        cached.keyName = f[7];
+        cached.certificateBytes = ReadFile(folder + "/" + f[6]);
+        cached.keyBytes = ReadFile(folder + "/" + f[7]);
+        cached.derBytes = ReadFile(folder + "/" + f[0] + ".cer");
+        set.push_back(std::move(cached));
+    }
+    return set;
 }
 
 } // namespace
@@ -104,24 +177,8 @@ const TestCertificate& TestStore::add(const std::string& label, KeyAlgorithm alg
 void TestStore::addStandardSet()
 {
     auto& cache = StandardSetCache();
-    if (cache.empty()) {
-        const std::pair<const char*, KeyAlgorithm> plain[] = {{"gost2001", KeyAlgorithm::Gost2001},
-                                                              {"gost2012_256", KeyAlgorithm::Gost2012_256},
-                                                              {"gost2012_512", KeyAlgorithm::Gost2012_512},
-                                                              {"rsa", KeyAlgorithm::Rsa2048}};
-        for (const auto& [label, algorithm] : plain)
-            add(label, algorithm);
-        TestCertificateOptions protectedKey;
-        protectedKey.password = kProtectedKeyPassword;
-        add("protected", KeyAlgorithm::Gost2012_256, protectedKey);
-        for (const char* label : {"gost2001", "gost2012_256", "gost2012_512", "rsa", "protected"}) {
-            const TestCertificate& made = get(label);
-            cache.push_back({made, FileName(made.certificateFile), ReadFile(made.certificateFile),
-                             FileName(KeyFileOf(made.certificateFile)), ReadFile(KeyFileOf(made.certificateFile)),
-                             ReadFile(made.derFile)});
-        }
-        return;
-    }
+    if (cache.empty())
+        cache = LoadStandardSet();
     EnsureStoreFolder(folder());
     for (const CachedCertificate& cached : cache) {
         if (m_certificates.count(cached.info.label))

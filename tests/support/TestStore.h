@@ -55,8 +55,9 @@ public:
     const TestCertificate& add(const std::string& label, KeyAlgorithm algorithm,
                                const TestCertificateOptions& options = {});
     // "gost2001", "gost2012_256", "gost2012_512" and "rsa" with plain keys, and "protected"
-    // (GOST R 34.10-2012 256 bit, key encrypted with kProtectedKeyPassword). Made once per
-    // process and copied into each store, so it is cheap to call in every test.
+    // (GOST R 34.10-2012 256 bit, key encrypted with kProtectedKeyPassword). Made once for
+    // all test processes (see FixtureFolder) and copied into each store, so it is cheap
+    // to call in every test.
     void addStandardSet();
     // A certificate whose validity ended yesterday.
     const TestCertificate& addExpired(const std::string& label, KeyAlgorithm algorithm = KeyAlgorithm::Gost2012_256);

@@ -1,6 +1,7 @@
 #include "tools/cli/CliRunner.h"
 
 #include "common/Error.h"
+#include "common/ErrorBoxText.h"
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
@@ -30,14 +31,6 @@ struct FileResult {
     Outcome outcome = Outcome::Failed;
     std::vector<std::string> outputs;
 };
-
-// The error box's rule: a final "." when the text ends in a character after ".".
-std::string WithFullStop(std::string text)
-{
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-        text += '.';
-    return text;
-}
 
 std::string FullPath(const std::string& path)
 {
@@ -122,13 +115,13 @@ FileResult RunFile(const CliOptions& options, const std::string& file, const std
             result.outcome = Outcome::Invalid;
     } catch (const InOutError& e) {
         SetLastError(static_cast<std::uint32_t>(e.code()));
-        desktop.showError(WithFullStop(e.what()));
+        desktop.showError(ErrorBoxText(e.what()));
     } catch (const std::bad_alloc&) {
         SetLastError(codes::OutOfMemory);
-        desktop.showError(WithFullStop(SystemErrorText(codes::OutOfMemory)));
+        desktop.showError(ErrorBoxText(SystemErrorText(codes::OutOfMemory)));
     } catch (const std::exception& e) {
         SetLastError(0);
-        desktop.showError(WithFullStop(e.what()));
+        desktop.showError(ErrorBoxText(e.what()));
     }
     return result;
 }

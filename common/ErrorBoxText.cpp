@@ -1,4 +1,4 @@
-#include "app/ErrorBoxText.h"
+#include "common/ErrorBoxText.h"
 
 namespace ordalis {
 
