@@ -239,6 +239,9 @@ std::vector<std::string> ImportFile(const std::string& path, const PasswordSourc
         throw Error(CannotOpenFileText(path, errno));
     Importer importer(storeName, password);
     importer.importBytes(path, bytes);
+    // Decoders tried on the way queue errors even when the key opens; a later
+    // failure must not report them as its reason.
+    ERR_clear_error();
     return importer.report();
 }
 

@@ -9,6 +9,7 @@
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TestStore.h"
 
+#include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>
 
@@ -233,6 +234,24 @@ TEST_F(StoreContent, EnumerationRefusesAContextOfAnotherStore)
     EXPECT_EQ(GetLastError(), codes::InvalidArg);
     EXPECT_EQ(CertEnumCertificatesInStore(nullptr, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), codes::InvalidArg);
+}
+
+// Decoders tried while a key opens queue errors; an import that succeeds must not
+// leave them for the next failure to report as its reason.
+TEST_F(StoreContent, ImportLeavesNoOpenSslErrorQueued)
+{
+    const Pair plain = Make("Plain identity");
+    const Pair bundled = Make("Bundled identity", KeyAlgorithm::Gost2012_512);
+    WriteFile(store.path("identity.pem"), plain.certificatePem() + plain.keyPem());
+    WriteFile(store.path("bundle.p12"), bundled.pkcs12("secret"));
+    const PasswordSource password = [](const std::string&, int) { return std::optional<std::string>("secret"); };
+    for (const char* file : {"identity.pem", "bundle.p12"}) {
+        ERR_clear_error();
+        EXPECT_FALSE(ImportFile(store.path(file), password).empty()) << file;
+        EXPECT_EQ(ERR_peek_error(), 0u) << file;
+    }
+    EXPECT_TRUE(seen("CN=Plain identity").hasKey);
+    EXPECT_TRUE(seen("CN=Bundled identity").hasKey);
 }
 
 TEST(StoreFolder, MissingStoreIsCreatedPrivateAndEmpty)
