@@ -252,6 +252,18 @@ TEST_F(StoreContent, ImportLeavesNoOpenSslErrorQueued)
     }
     EXPECT_TRUE(seen("CN=Plain identity").hasKey);
     EXPECT_TRUE(seen("CN=Bundled identity").hasKey);
+
+    // Refused for a reason of our own, after OpenSSL opened the key.
+    const Pair keyOnly = Make("Key only");
+    Pkcs12Ptr bundle(PKCS12_create("secret", "key", keyOnly.made.key.get(), nullptr, nullptr, 0, 0, 0, 0, 0));
+    ASSERT_TRUE(bundle);
+    unsigned char* der = nullptr;
+    const int length = i2d_PKCS12(bundle.get(), &der);
+    WriteFile(store.path("key-only.p12"), std::string(reinterpret_cast<char*>(der), static_cast<std::size_t>(length)));
+    OPENSSL_free(der);
+    ERR_clear_error();
+    EXPECT_THROW(ImportFile(store.path("key-only.p12"), password), std::exception);
+    EXPECT_EQ(ERR_peek_error(), 0u);
 }
 
 TEST(StoreFolder, MissingStoreIsCreatedPrivateAndEmpty)
