@@ -5,6 +5,7 @@
 #include "common/SystemError.h"
 #include "cryptomsg/CaseFold.h"
 #include "cryptomsg/CertContextInternal.h"
+#include "cryptomsg/CertNameText.h"
 #include "cryptomsg/CertStoreInternal.h"
 #include "cryptomsg/CertificateIds.h"
 #include "cryptomsg/StoreFileFormats.h"
@@ -129,7 +130,8 @@ std::vector<CertContextPtr> FindCertificates(HCERTSTORE store, const std::string
     while ((context = CertEnumCertificatesInStore(store, context)) != nullptr) {
         if (NamesExactly(context, hex))
             exact.emplace_back(CertDuplicateCertificateContext(context));
-        else if (FoldCase(DescribeCertificate(context).subject).find(needle) != std::string::npos)
+        else if (FoldCase(FormatName(X509_get_subject_name(CertContextX509(context)), NameStyle::ShortName))
+                     .find(needle) != std::string::npos)
             partial.emplace_back(CertDuplicateCertificateContext(context));
     }
     return exact.empty() ? std::move(partial) : std::move(exact);
