@@ -1,6 +1,7 @@
 #include "fuzz/KeyDerivationCost.h"
 
 #include "cryptomsg/Ossl.h"
+#include "cryptomsg/PasswordCipherCheck.h"
 #include "cryptomsg/StoreFileFormats.h"
 
 #include <openssl/asn1t.h>
@@ -102,6 +103,9 @@ bool CheapEncryptedSafe(PKCS7* safe, const std::vector<const char*>& passwords)
     if (!safe->d.encrypted || !safe->d.encrypted->enc_data ||
         !CheapAlgorithm(safe->d.encrypted->enc_data->algorithm))
         return false;
+    // The product refuses a cipher it cannot read safely before decrypting anything.
+    if (!PasswordCipherIsSound(safe->d.encrypted->enc_data->algorithm))
+        return true;
     for (const char* password : passwords) {
         const int length = password ? static_cast<int>(std::strlen(password)) : 0;
         const BagStackPtr bags(PKCS12_unpack_p7encdata(safe, password, length));
