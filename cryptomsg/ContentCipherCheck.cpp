@@ -127,15 +127,20 @@ bool ContentCipherParametersAreSound(CMS_ContentInfo* envelope)
     const auto view = der ? DecodeView<ContentInfoView>(der.get(), length, ASN1_ITEM_rptr(ContentInfoView)) : nullptr;
     if (!view)
         return FailFromOpenSsl(codes::Asn1Corrupt);
+    if (!CipherParametersAreSound(view->envelope->encryptedContentInfo->algorithm))
+        return FailWith(codes::Asn1Corrupt);
+    return true;
+}
+
+bool CipherParametersAreSound(const X509_ALGOR* algorithm)
+{
     const ASN1_OBJECT* cipher = nullptr;
     int type = V_ASN1_UNDEF;
     const void* value = nullptr;
-    X509_ALGOR_get0(&cipher, &type, &value, view->envelope->encryptedContentInfo->algorithm);
+    X509_ALGOR_get0(&cipher, &type, &value, algorithm);
     if (type == V_ASN1_UNDEF)
-        return FailWith(codes::Asn1Corrupt);
-    if (OBJ_obj2nid(cipher) == NID_id_Gost28147_89 && !Gost28147ParametersAreSound(type, value))
-        return FailWith(codes::Asn1Corrupt);
-    return true;
+        return false;
+    return OBJ_obj2nid(cipher) != NID_id_Gost28147_89 || Gost28147ParametersAreSound(type, value);
 }
 
 } // namespace ordalis

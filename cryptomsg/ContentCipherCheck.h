@@ -11,4 +11,7 @@ namespace ordalis {
 // Asn1Corrupt) for such a message; nothing is decrypted to tell.
 bool ContentCipherParametersAreSound(CMS_ContentInfo* envelope);
 
+// The same rule for one cipher algorithm (and its parameters).
+bool CipherParametersAreSound(const X509_ALGOR* algorithm);
+
 } // namespace ordalis

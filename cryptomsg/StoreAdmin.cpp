@@ -3,7 +3,9 @@
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
 #include "common/SystemError.h"
+#include "cryptomsg/CaseFold.h"
 #include "cryptomsg/CertContextInternal.h"
+#include "cryptomsg/CertNameText.h"
 #include "cryptomsg/CertStoreInternal.h"
 #include "cryptomsg/CertificateIds.h"
 #include "cryptomsg/StoreFileFormats.h"
@@ -135,12 +137,13 @@ std::vector<CertContextPtr> FindCertificates(HCERTSTORE store, const std::string
     if (Lower(hex.substr(0, 7)) == "serial=")
         hex.erase(0, 7);
     hex = UpperHexDigits(hex);
-    const std::string needle = Lower(trimmed);
+    const std::string needle = FoldCase(trimmed);
     PCCERT_CONTEXT context = nullptr;
     while ((context = CertEnumCertificatesInStore(store, context)) != nullptr) {
         if (NamesExactly(context, hex))
             exact.emplace_back(CertDuplicateCertificateContext(context));
-        else if (Lower(DescribeCertificate(context).subject).find(needle) != std::string::npos)
+        else if (FoldCase(FormatName(X509_get_subject_name(CertContextX509(context)), NameStyle::ShortName))
+                     .find(needle) != std::string::npos)
             partial.emplace_back(CertDuplicateCertificateContext(context));
     }
     return exact.empty() ? std::move(partial) : std::move(exact);

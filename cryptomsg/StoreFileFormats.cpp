@@ -2,6 +2,7 @@
 
 #include "common/FileModes.h"
 #include "common/UniqueFd.h"
+#include "cryptomsg/PasswordCipherCheck.h"
 #include "cryptomsg/PbeIterations.h"
 
 #include <openssl/err.h>
@@ -198,7 +199,10 @@ KeyOpen DecryptKey(const PemBlock& block, const std::string& password, EvpPkeyPt
 {
     const unsigned char* p = block.data.data();
     X509SigPtr sealed(d2i_X509_SIG(nullptr, &p, static_cast<long>(block.data.size())));
-    if (!sealed)
+    const X509_ALGOR* algorithm = nullptr;
+    if (sealed)
+        X509_SIG_get0(sealed.get(), &algorithm, nullptr);
+    if (!sealed || !PasswordCipherIsSound(algorithm))
         return KeyOpen::Failed;
     const X509_ALGOR* algorithm = nullptr;
     X509_SIG_get0(sealed.get(), &algorithm, nullptr);
@@ -228,6 +232,8 @@ KeyOpen OpenPkcs12(PKCS12* bundle, const std::string& password, Pkcs12Content& c
         return KeyOpen::WrongPassword;
     if (password.empty() && !OpensWithoutPassword(bundle))
         return KeyOpen::WrongPassword;
+    if (!Pkcs12CiphersAreSound(bundle, password))
+        return KeyOpen::Failed;
     EVP_PKEY* key = nullptr;
     X509* certificate = nullptr;
     STACK_OF(X509)* others = nullptr;

@@ -20,6 +20,13 @@ namespace {
 
 inline constexpr int kPasswordAttempts = 3;
 
+struct ClearErrorsOnExit {
+    ClearErrorsOnExit() = default;
+    ClearErrorsOnExit(const ClearErrorsOnExit&) = delete;
+    ClearErrorsOnExit& operator=(const ClearErrorsOnExit&) = delete;
+    ~ClearErrorsOnExit() { ERR_clear_error(); }
+};
+
 // A password that is wiped when it is no longer needed.
 struct Password {
     std::string text;
@@ -250,6 +257,9 @@ std::vector<std::string> ImportFile(const std::string& path, const PasswordSourc
     SecureBytes bytes;
     if (!ReadSmallFile(path, bytes))
         throw Error(CannotOpenFileText(path, errno));
+    // Decoders tried on the way queue errors even when the key opens, and some
+    // refusals are not OpenSSL's: a later failure must not report them as its reason.
+    const ClearErrorsOnExit clear;
     Importer importer(storeName, password);
     importer.importBytes(path, bytes);
     return importer.report();

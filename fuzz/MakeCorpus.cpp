@@ -11,6 +11,7 @@
 #include "cryptomsg/CryptoRuntime.h"
 #include "cryptomsg/SelfSignedCertificate.h"
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/StoreCorpus.h"
 
 #include <openssl/pem.h>
 
@@ -166,20 +167,52 @@ void WriteNames(const fs::path& folder)
     Write(folder / "bmp", NameDer(bmp.get()));
 }
 
+// Arguments of the command-line target, split at zero bytes there.
+Bytes Arguments(std::initializer_list<std::string_view> args)
+{
+    Bytes all;
+    for (const std::string_view arg : args) {
+        if (!all.empty())
+            all.push_back(0);
+        all.insert(all.end(), arg.begin(), arg.end());
+    }
+    return all;
+}
+
+void WriteCommandLines(const fs::path& folder)
+{
+    Write(folder / "verify-pairs", Arguments({"verify", "report.pdf", "report.pdf.sig", "data.bin", "x.p7s", "a.sig"}));
+    Write(folder / "sign", Arguments({"sign", "--cert", "Иванов", "--base64", "--pack", "--attached", "a.txt", "-"}));
+    Write(folder / "encrypt", Arguments({"encrypt", "--cert-file", "partner.cer", "--json", "report.pdf"}));
+    Write(folder / "decrypt", Arguments({"decrypt", "--password-file", "pw", "--", "--json", "x.enc"}));
+    Write(folder / "help", Arguments({"verify", "-h"}));
+}
+
+void WritePasswordFiles(const fs::path& folder)
+{
+    Write(folder / "crlf", Text("secret\r\nsecond line\n"));
+    Write(folder / "cyrillic", Text("пароль\n"));
+    Write(folder / "no-line-end", Text("last\r"));
+    Write(folder / "long", Bytes(5000, 'p'));
+}
+
 void MakeCorpus(const fs::path& root)
 {
     const fs::path corpus = root / "corpus";
+    std::vector<KeyAndCertificate> identities;
     for (const Gost& gost : kGostKeys) {
         CertificateRequest request;
         request.algorithm = gost.algorithm;
         request.subject = std::string("CN=Seed ") + gost.name + ",O=Ordalis fuzzing,C=RU";
         request.validDays = 3650;
-        const KeyAndCertificate pair = MakeSelfSignedCertificate(request);
+        KeyAndCertificate pair = MakeSelfSignedCertificate(request);
         const CertContextPtr context = SigningContext(pair);
         const std::string name = gost.name;
 
         const Bytes detached = Sign(context.get(), gost.hashOid, true);
         Write(corpus / "verify_detached" / (name + "-detached.sig"), detached);
+        Write(corpus / "verify_signature_file" / (name + ".sig"), detached);
+        Write(corpus / "verify_signature_file" / (name + ".p7s"), Armoured(detached));
         Write(corpus / "verify_detached" / (name + "-attached.sig"), Sign(context.get(), gost.hashOid, false));
         Write(corpus / "decrypt_message" / (name + ".enc"), Encrypt(context.get()));
         Write(corpus / "certificate_context" / (name + ".cer"), CertificateDer(pair.certificate.get()));
@@ -187,7 +220,18 @@ void MakeCorpus(const fs::path& root)
         if (gost.algorithm == KeyAlgorithm::Gost2012_256)
             Write(corpus / "armour_decode" / (name + ".p7s"), Armoured(detached));
         WriteIdentity(root / "keys" / (name + ".pem"), pair);
+        identities.push_back(std::move(pair));
     }
+    CertificateRequest cyrillic;
+    cyrillic.subject = "CN=Иванов Иван Иванович,O=ООО \"Ромашка\",C=RU";
+    cyrillic.validDays = 3650;
+    identities.push_back(MakeSelfSignedCertificate(cyrillic));
+    WriteIdentity(root / "keys" / "cyrillic.pem", identities.back());
+    fuzz::MakeStoreCorpus(corpus, {&identities[1], &identities[0], &identities[2], &identities[3]});
+    WriteCommandLines(corpus / "cli_arguments");
+    WritePasswordFiles(corpus / "password_file");
+    Write(corpus / "verify_signature_file" / "framed.p7s",
+          Text("-----BEGIN PKCS7-----\r\nMIIB\r\n-----END PKCS7-----\r\n"));
 
     CertificateRequest rsa;
     rsa.algorithm = KeyAlgorithm::Rsa2048;

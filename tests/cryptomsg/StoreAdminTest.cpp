@@ -51,6 +51,24 @@ TEST(CertificateId, SerialThumbprintOrSubjectPart)
     }
 }
 
+TEST(CertificateId, SubjectPartIgnoresCaseInAnyScript)
+{
+    TestStore store;
+    TestCertificateOptions cyrillic;
+    cyrillic.subject = "CN=Иванов Ёж Иванович,O=ООО Ромашка";
+    store.add("cyrillic", KeyAlgorithm::Gost2012_256, cyrillic);
+    TestCertificateOptions greek;
+    greek.subject = "CN=Ωμέγα Σοφία";
+    store.add("greek", KeyAlgorithm::Gost2012_256, greek);
+
+    EXPECT_EQ(Found(store, "иванов"), Names{"Иванов Ёж Иванович"});
+    EXPECT_EQ(Found(store, "ИВАНОВ ЁЖ"), Names{"Иванов Ёж Иванович"});
+    EXPECT_EQ(Found(store, "ёж"), Names{"Иванов Ёж Иванович"}) << "Ё lies outside А..я";
+    EXPECT_EQ(Found(store, "ооо РОМАШКА"), Names{"Иванов Ёж Иванович"});
+    EXPECT_EQ(Found(store, "ΩΜΈΓΑ σοφία"), Names{"Ωμέγα Σοφία"});
+    EXPECT_TRUE(Found(store, "Иванова").empty());
+}
+
 TEST(StoreFiles, WrittenForTheOwnerOnly)
 {
     TestStore store;

@@ -9,8 +9,10 @@
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TestStore.h"
 
+#include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>
+#include <openssl/x509.h>
 
 #include <gtest/gtest.h>
 
@@ -233,6 +235,110 @@ TEST_F(StoreContent, EnumerationRefusesAContextOfAnotherStore)
     EXPECT_EQ(GetLastError(), codes::InvalidArg);
     EXPECT_EQ(CertEnumCertificatesInStore(nullptr, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), codes::InvalidArg);
+}
+
+// Decoders tried while a key opens queue errors; an import that succeeds must not
+// leave them for the next failure to report as its reason.
+TEST_F(StoreContent, ImportLeavesNoOpenSslErrorQueued)
+{
+    const Pair plain = Make("Plain identity");
+    const Pair bundled = Make("Bundled identity", KeyAlgorithm::Gost2012_512);
+    WriteFile(store.path("identity.pem"), plain.certificatePem() + plain.keyPem());
+    WriteFile(store.path("bundle.p12"), bundled.pkcs12("secret"));
+    const PasswordSource password = [](const std::string&, int) { return std::optional<std::string>("secret"); };
+    for (const char* file : {"identity.pem", "bundle.p12"}) {
+        ERR_clear_error();
+        EXPECT_FALSE(ImportFile(store.path(file), password).empty()) << file;
+        EXPECT_EQ(ERR_peek_error(), 0u) << file;
+    }
+    EXPECT_TRUE(seen("CN=Plain identity").hasKey);
+    EXPECT_TRUE(seen("CN=Bundled identity").hasKey);
+
+    // Refused for a reason of our own, after OpenSSL opened the key.
+    const Pair keyOnly = Make("Key only");
+    Pkcs12Ptr bundle(PKCS12_create("secret", "key", keyOnly.made.key.get(), nullptr, nullptr, 0, 0, 0, 0, 0));
+    ASSERT_TRUE(bundle);
+    unsigned char* der = nullptr;
+    const int length = i2d_PKCS12(bundle.get(), &der);
+    WriteFile(store.path("key-only.p12"), std::string(reinterpret_cast<char*>(der), static_cast<std::size_t>(length)));
+    OPENSSL_free(der);
+    ERR_clear_error();
+    EXPECT_THROW(ImportFile(store.path("key-only.p12"), password), std::exception);
+    EXPECT_EQ(ERR_peek_error(), 0u);
+}
+
+// The parameters of a PBES2 scheme taken away, leaving GOST 28147-89 named.
+void DropGostParameters(X509_ALGOR* pbe)
+{
+    PBE2PARAM* pbe2 = static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbe->parameter));
+    ASSERT_TRUE(pbe2);
+    X509_ALGOR_set0(pbe2->encryption, OBJ_nid2obj(NID_id_Gost28147_89), V_ASN1_UNDEF, nullptr);
+    EXPECT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbe2, &pbe->parameter));
+    PBE2PARAM_free(pbe2);
+}
+
+// A certificate and its key encrypted (PKCS#8, PBES2) with GOST 28147-89 without parameters.
+std::string KeyWithoutGostParameters(const Pair& pair, const std::string& password)
+{
+    std::unique_ptr<PKCS8_PRIV_KEY_INFO, OsslFree<PKCS8_PRIV_KEY_INFO_free>> info(EVP_PKEY2PKCS8(pair.made.key.get()));
+    X509_ALGOR* pbe = PKCS5_pbe2_set_iv(EVP_get_cipherbyname("gost89"), 1, nullptr, 0, nullptr, NID_hmacWithSHA256);
+    std::unique_ptr<X509_SIG, OsslFree<X509_SIG_free>> sealed(
+        PKCS8_set0_pbe(password.c_str(), static_cast<int>(password.size()), info.get(), pbe));
+    EXPECT_TRUE(sealed);
+    X509_ALGOR* algorithm = nullptr;
+    X509_SIG_getm(sealed.get(), &algorithm, nullptr);
+    DropGostParameters(algorithm);
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    PEM_write_bio_PKCS8(bio.get(), sealed.get());
+    return pair.certificatePem() + Pair::Text(bio.get());
+}
+
+// A bundle whose certificates are encrypted with GOST 28147-89 (PBES2) whose
+// parameters have been taken away, with a valid MAC over it.
+std::string BundleWithoutGostParameters(const Pair& pair, const char* password)
+{
+    Pkcs12Ptr bundle(PKCS12_create(password, "test", pair.made.key.get(), pair.made.certificate.get(), nullptr, 0,
+                                   NID_id_Gost28147_89, 1, 1, 0));
+    EXPECT_TRUE(bundle);
+    STACK_OF(PKCS7)* safes = PKCS12_unpack_authsafes(bundle.get());
+    for (int i = 0; i < sk_PKCS7_num(safes); ++i) {
+        PKCS7* safe = sk_PKCS7_value(safes, i);
+        if (OBJ_obj2nid(safe->type) != NID_pkcs7_encrypted)
+            continue;
+        DropGostParameters(safe->d.encrypted->enc_data->algorithm);
+    }
+    EXPECT_EQ(PKCS12_pack_authsafes(bundle.get(), safes), 1);
+    sk_PKCS7_pop_free(safes, PKCS7_free);
+    EXPECT_EQ(PKCS12_set_mac(bundle.get(), password, -1, nullptr, 0, 1, nullptr), 1);
+    unsigned char* der = nullptr;
+    const int length = i2d_PKCS12(bundle.get(), &der);
+    std::string bytes(reinterpret_cast<char*>(der), static_cast<std::size_t>(length));
+    OPENSSL_free(der);
+    return bytes;
+}
+
+// The GOST engine reads the cipher's parameters without checking them.
+TEST_F(StoreContent, UnreadableGostParametersAreRefusedNotDecrypted)
+{
+    const Pair pair = Make("Broken parameters");
+    WriteFile(store.path("broken.p12"), BundleWithoutGostParameters(pair, "secret"));
+    const PasswordSource password = [](const std::string&, int) { return std::optional<std::string>("secret"); };
+    EXPECT_THROW(ImportFile(store.path("broken.p12"), password), std::exception);
+    EXPECT_FALSE(seen("CN=Broken parameters").listed);
+
+    // The same bundle lying in the store folder is listed without its key, and its key is not acquired.
+    put("broken.p12", BundleWithoutGostParameters(pair, ""));
+    CertStorePtr opened = store.open();
+    PCCERT_CONTEXT context = CertEnumCertificatesInStore(opened.get(), nullptr);
+    if (context) {
+        HCRYPTPROV provider = nullptr;
+        EXPECT_FALSE(CryptAcquireCertificatePrivateKey(context, 0, nullptr, &provider, nullptr, nullptr));
+        CertFreeCertificateContext(context);
+    }
+
+    const Pair keyed = Make("Broken key parameters");
+    WriteFile(store.path("broken.pem"), KeyWithoutGostParameters(keyed, "secret"));
+    EXPECT_THROW(ImportFile(store.path("broken.pem"), password), std::exception);
 }
 
 TEST(StoreFolder, MissingStoreIsCreatedPrivateAndEmpty)

@@ -12,13 +12,13 @@
 #include "tools/cli/InputSize.h"
 #include "tools/cli/JsonText.h"
 #include "tools/cli/ProgressLine.h"
+#include "tools/cli/SignaturePairs.h"
 #include "tools/store/TerminalSecret.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <new>
 #include <ostream>
-#include <sys/stat.h>
 
 namespace ordalis::cli {
 
@@ -37,37 +37,6 @@ std::string FullPath(const std::string& path)
     std::error_code ec;
     const auto full = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, ec);
     return ec ? path : full.lexically_normal().string();
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-bool IsSignatureName(const std::string& name)
-{
-    auto endsWith = [&](const char* ext) { return name.size() > 4 && name.compare(name.size() - 4, 4, ext) == 0; };
-    return endsWith(".sig") || endsWith(".p7s");
-}
-
-// FILE SIGNATURE pairs, or FILE alone with FILE.sig or FILE.p7s beside it.
-std::vector<std::pair<std::string, std::string>> VerifyPairs(const std::vector<std::string>& files)
-{
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string& file = files[i];
-        if (i + 1 < files.size() && IsSignatureName(files[i + 1]) && !IsSignatureName(file)) {
-            pairs.emplace_back(file, files[++i]);
-        } else if (Exists(file + ".sig")) {
-            pairs.emplace_back(file, file + ".sig");
-        } else if (Exists(file + ".p7s")) {
-            pairs.emplace_back(file, file + ".p7s");
-        } else {
-            pairs.emplace_back(file, std::string());
-        }
-    }
-    return pairs;
 }
 
 OperationResult RunOne(const CliOptions& options, const std::string& file, const std::string& signature,
