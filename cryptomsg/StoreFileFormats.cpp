@@ -202,11 +202,8 @@ KeyOpen DecryptKey(const PemBlock& block, const std::string& password, EvpPkeyPt
     const X509_ALGOR* algorithm = nullptr;
     if (sealed)
         X509_SIG_get0(sealed.get(), &algorithm, nullptr);
-    if (!sealed || !PasswordCipherIsSound(algorithm))
-        return KeyOpen::Failed;
-    const X509_ALGOR* algorithm = nullptr;
-    X509_SIG_get0(sealed.get(), &algorithm, nullptr);
-    if (PbeIterations(algorithm) > kMaxPbeIterations)
+    // Both checks come before any key derivation or decryption runs.
+    if (!sealed || !PasswordCipherIsSound(algorithm) || PbeIterations(algorithm) > kMaxPbeIterations)
         return KeyOpen::Failed;
     P8InfoPtr info(PKCS8_decrypt(sealed.get(), password.data(), static_cast<int>(password.size())));
     if (info)
