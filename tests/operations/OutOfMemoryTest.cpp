@@ -86,6 +86,10 @@ std::string DecryptWithLittleMemory(const std::string& envelope, std::size_t env
 
 TEST(OutOfMemory, DecryptingSaysMemoryRanOutNotThatTheFileIsDamaged)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the process when an address-space limit stops it, "
+                    "so a failed allocation cannot reach the product here; the ordinary build runs this case";
+#endif
     TestStore store;
     store.addStandardSet();
     ::mkdir(store.path("").c_str(), 0700);
