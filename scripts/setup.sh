@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-packages=(build-essential cmake pkg-config qt6-base-dev libssl-dev libengine-gost-openssl p7zip-full libgtest-dev)
+packages=(build-essential cmake pkg-config qt6-base-dev libssl-dev libengine-gost-openssl p7zip-full libgtest-dev libgmock-dev openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
