@@ -2,6 +2,7 @@
 # its arguments. Root in a checkout that belongs to someone else (sudo ./test.sh)
 # installs what is missing, then runs the script again as the checkout's owner,
 # so that build folders and test files stay the owner's to rewrite.
+export ORDALIS_SCRIPT="./${1#"$PWD"/}"
 owner_uid=$(stat -c %u .)
 if [ "$(id -u)" -eq 0 ] && [ "$owner_uid" -ne 0 ]; then
   scripts/setup.sh --packages-only

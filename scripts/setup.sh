@@ -28,6 +28,9 @@ while (($#)); do
   shift
 done
 
+# What to run again after a refusal: the script that called this one.
+again=${ORDALIS_SCRIPT:-scripts/setup.sh}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -36,18 +39,19 @@ done
 cannot_install() {
   {
     echo "Ordalis needs these Debian packages, which are not installed: ${missing[*]}"
-    echo "Install them as root with this command, then run $(basename "$0") again:"
+    echo "Install them as root with this command, then run $again again:"
     echo "  apt-get update && apt-get install -y ${missing[*]}"
   } >&2
   exit 1
 }
 
 if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
   if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}"
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
   elif command -v sudo >/dev/null; then
+    echo "Installing with sudo: ${missing[*]}"
     { sudo apt-get update -qq &&
       sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; } || cannot_install
   else
@@ -60,7 +64,7 @@ $packages_only && exit 0
 # reused: CMake fails half-way on its first file.
 if [ -e "$build" ] && [ -n "$(find "$build" ! -user "$(id -u)" -print -quit)" ]; then
   echo "The build folder $PWD/$build holds files of another user, so $(id -un) cannot update it." >&2
-  echo "Remove it (sudo rm -rf $PWD/$build) and run $(basename "$0") again." >&2
+  echo "Remove it as root (sudo rm -rf $PWD/$build) and run $again again." >&2
   exit 1
 fi
 
