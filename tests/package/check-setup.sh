@@ -29,6 +29,7 @@ exit 1
 EOF
 chmod 755 "$scratch/bin/dpkg-query" "$scratch/bin/sudo"
 chown -R nobody "$checkout"
+runuser -u nobody -- true 2>/dev/null || { echo "the user nobody cannot run programs here"; exit 77; }
 path=$scratch/bin:/usr/sbin:/usr/bin:/sbin:/bin
 
 failed=0
