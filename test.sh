@@ -4,6 +4,7 @@
 # UndefinedBehaviorSanitizer (build-asan, a few minutes more).
 set -euo pipefail
 cd "$(dirname "$0")"
+. scripts/as-owner.sh "$PWD/test.sh" "$@"
 scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"
