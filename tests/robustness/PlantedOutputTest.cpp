@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "cryptomsg/Operations.h"
 #include "tests/operations/TestTabs.h"
+#include "tests/robustness/OutputOperations.h"
 #include "tests/robustness/OutputRefusers.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/OtherUser.h"
@@ -23,7 +24,6 @@
 namespace ordalis::test {
 namespace {
 
-enum class Output { Signature, Archive, Encrypted, Decrypted };
 enum class Plant { LinkToSetuidProgram, WorldWritableFile };
 enum class Folder { Sticky, Shared };
 
@@ -47,8 +47,7 @@ void PrintTo(const Case& c, std::ostream* out)
 
 std::string NameOf(const Case& c)
 {
-    const char* outputs[] = {"Signature", "Archive", "Encrypted", "Decrypted"};
-    return std::string(outputs[static_cast<int>(c.output)]) +
+    return std::string(NameOf(c.output)) +
            (c.plant == Plant::LinkToSetuidProgram ? "OverALinkToASetuidProgram" : "OverAWorldWritableFile") +
            (c.folder == Folder::Sticky ? "InAStickyFolder" : "InASharedFolder");
 }
@@ -79,17 +78,7 @@ protected:
     std::string folder() const { return scratch.file("shared"); }
     std::string program() const { return scratch.file("passwd"); }
     std::string input() const { return folder() + (output() == Output::Decrypted ? "/data.bin.enc" : "/data.bin"); }
-    std::string outputName() const
-    {
-        const std::string data = folder() + "/data.bin";
-        switch (output()) {
-        case Output::Signature: return data + ".sig";
-        case Output::Archive: return data + ".sig.7z";
-        case Output::Encrypted: return data + ".enc";
-        case Output::Decrypted: return data;
-        }
-        return {};
-    }
+    std::string outputName() const { return OutputNameFor(output(), input()); }
 
     // The owner's input, private to them as a careful user keeps it.
     void writeInput()
@@ -122,38 +111,7 @@ protected:
         ASSERT_EQ(planted.text, "");
     }
 
-    std::optional<std::string> run()
-    {
-        try {
-            switch (output()) {
-            case Output::Signature:
-            case Output::Archive: {
-                desktop.certificateAnswers.push_back(store.indexOf(kCertificate));
-                TestSignTab tab;
-                tab.file = input();
-                tab.pack = output() == Output::Archive;
-                SignOperation(tab, desktop);
-                break;
-            }
-            case Output::Encrypted: {
-                desktop.certificateAnswers.push_back(store.indexOf(kCertificate));
-                TestEncryptTab tab;
-                tab.file = input();
-                EncryptOperation(tab, desktop);
-                break;
-            }
-            case Output::Decrypted: {
-                TestDecryptTab tab;
-                tab.file = input();
-                DecryptOperation(tab, desktop);
-                break;
-            }
-            }
-        } catch (const Error& e) {
-            return std::string(e.what());
-        }
-        return std::nullopt;
-    }
+    std::optional<std::string> run() { return RunOperationFor(output(), input(), store.indexOf(kCertificate), desktop); }
 
     std::vector<std::string> expectedNames() const
     {

@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "cryptomsg/Operations.h"
 #include "tests/operations/TestTabs.h"
+#include "tests/robustness/OutputOperations.h"
 #include "tests/robustness/OutputRefusers.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TempDir.h"
@@ -21,19 +22,7 @@
 namespace ordalis::test {
 namespace {
 
-enum class Output { Signature, Archive, Encrypted, Decrypted };
 enum class Refusal { FileSizeLimit, FullDisk };
-
-const char* NameOf(Output output)
-{
-    switch (output) {
-    case Output::Signature: return "Signature";
-    case Output::Archive: return "Archive";
-    case Output::Encrypted: return "Encrypted";
-    case Output::Decrypted: return "Decrypted";
-    }
-    return "?";
-}
 
 // Incompressible, so the archive is as large as the file.
 std::string Payload(std::size_t size)
@@ -105,38 +94,11 @@ protected:
     }
 
     // Runs the operation on input; returns the error raised for the user, if any.
+    // The signature is attached, so that it is as large as the file.
     std::optional<std::string> run(const std::string& input)
     {
-        try {
-            switch (output()) {
-            case Output::Signature:
-            case Output::Archive: {
-                desktop.certificateAnswers.push_back(store.indexOf(kCertificate));
-                TestSignTab tab;
-                tab.file = input;
-                tab.attached = output() == Output::Signature; // as large as the file
-                tab.pack = output() == Output::Archive;
-                SignOperation(tab, desktop);
-                break;
-            }
-            case Output::Encrypted: {
-                desktop.certificateAnswers.push_back(store.indexOf(kCertificate));
-                TestEncryptTab tab;
-                tab.file = input;
-                EncryptOperation(tab, desktop);
-                break;
-            }
-            case Output::Decrypted: {
-                TestDecryptTab tab;
-                tab.file = input;
-                DecryptOperation(tab, desktop);
-                break;
-            }
-            }
-        } catch (const Error& e) {
-            return std::string(e.what());
-        }
-        return std::nullopt;
+        return RunOperationFor(output(), input, store.indexOf(kCertificate), desktop,
+                               output() == Output::Signature);
     }
 
     void expectRefusedCleanly(const std::optional<std::string>& error, const std::vector<std::string>& expected)
