@@ -1,5 +1,7 @@
 #include "sevenzip/Utf16.h"
 
+#include "common/Utf8.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -13,58 +15,10 @@ constexpr char32_t kReplacement = 0xFFFD;
 // (overlong forms, surrogates, truncation) yields U+FFFD for one byte.
 char32_t DecodeOne(std::string_view text, std::size_t& pos)
 {
-    const auto lead = static_cast<unsigned char>(text[pos++]);
-    if (lead < 0x80)
-        return lead;
-    int extra = 0;
     char32_t code = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        code = lead & 0x1F;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        code = lead & 0x0F;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3;
-        code = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return kReplacement;
-    }
-    if (pos + static_cast<std::size_t>(extra) > text.size())
-        return kReplacement;
-    for (int i = 0; i < extra; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + static_cast<std::size_t>(i)]);
-        if ((next & 0xC0) != 0x80)
-            return kReplacement;
-        code = (code << 6) | (next & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return kReplacement;
-    pos += static_cast<std::size_t>(extra);
-    return code;
-}
-
-void AppendUtf8(std::string& out, char32_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    const std::size_t length = DecodeUtf8At(text, pos, code);
+    pos += length == 0 ? 1 : length;
+    return length == 0 ? kReplacement : code;
 }
 
 bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }

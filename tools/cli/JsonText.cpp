@@ -1,5 +1,7 @@
 #include "tools/cli/JsonText.h"
 
+#include "common/Utf8.h"
+
 #include <openssl/evp.h>
 
 #include <cstdint>
@@ -15,32 +17,12 @@ constexpr char32_t kInvalid = 0xFFFFFFFF;
 // or kInvalid and 1 when the byte there starts none.
 char32_t DecodeAt(const std::string& text, std::size_t i, std::size_t& length)
 {
-    length = 1;
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80)
-        return lead;
-    std::size_t count = 0;
-    char32_t code = 0, smallest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        count = 1, code = lead & 0x1Fu, smallest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        count = 2, code = lead & 0x0Fu, smallest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        count = 3, code = lead & 0x07u, smallest = 0x10000;
-    } else {
+    char32_t code = 0;
+    length = DecodeUtf8At(text, i, code);
+    if (length == 0) {
+        length = 1;
         return kInvalid;
     }
-    if (i + count >= text.size())
-        return kInvalid;
-    for (std::size_t k = 1; k <= count; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0u) != 0x80u)
-            return kInvalid;
-        code = (code << 6) | (next & 0x3Fu);
-    }
-    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return kInvalid;
-    length = count + 1;
     return code;
 }
 
