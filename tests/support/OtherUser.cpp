@@ -143,6 +143,17 @@ OtherUser OtherUser::different()
     }
     user.m_available = true;
     user.m_switches = true;
+    // In a chroot whose root folder is closed to others, the account can neither
+    // run a program nor reach the tests' temporary folders.
+    const std::string temporary = std::filesystem::temp_directory_path().string();
+    const ChildResult probe = Fork(true, user.m_uid, user.m_gid, [&temporary](int) {
+        return ::access("/bin/sh", X_OK) == 0 && ::access(temporary.c_str(), X_OK) == 0 ? 0 : 1;
+    });
+    if (probe.status != 0) {
+        user.m_available = false;
+        user.m_whyNot = "the account " + user.m_name + " cannot run /bin/sh or reach " + temporary +
+                        " (a folder above them is closed to other users)";
+    }
     return user;
 }
 
