@@ -141,7 +141,8 @@ TEST(AtomicSave, ModeComesOnlyFromARegularFileOfOursAndNeverWithSpecialBits)
 
     // A file of another owner lends nothing: the new one is made as if none stood there.
     ::chmod(target.c_str(), 0777);
-    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    if (::chown(target.c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "only root can give a file to another owner; the rest of this case ran";
     BufferOf("new").saveToFile(target);
     EXPECT_EQ(ModeOf(target) & 07777, 0640u);
     struct stat st {};
