@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <random>
 #include <sys/stat.h>
@@ -51,31 +52,48 @@ int Wait(pid_t pid)
     return status;
 }
 
+// The text of a /proc file, empty when it has gone (the descriptor was
+// closed). Plain read(2): a stream would throw on the ENOENT read then gives.
+std::string ReadProcFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    char text[4096];
+    const ssize_t n = ::read(fd, text, sizeof text);
+    ::close(fd);
+    return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+}
+
+bool OpenForWriting(const std::string& fdinfo)
+{
+    const std::string info = ReadProcFile(fdinfo);
+    const std::size_t at = info.find("flags:\t");
+    return at != std::string::npos && (std::stoul(info.substr(at + 7), nullptr, 8) & O_ACCMODE) != O_RDONLY;
+}
+
 // The mode of a file that pid has open for writing in folder and that is not
 // one of the names the folder held before; nothing when there is none yet.
+// Descriptors come and go while this looks, so any of them may vanish midway.
 std::optional<mode_t> OutputBeingWritten(pid_t pid, const std::string& folder)
 {
-    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-    DIR* listing = ::opendir(fds.c_str());
+    const std::string proc = "/proc/" + std::to_string(pid);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir((proc + "/fd").c_str()), ::closedir);
     if (!listing)
         return std::nullopt;
     std::optional<mode_t> found;
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string fd = fds + "/" + entry->d_name;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const std::string fd = proc + "/fd/" + entry->d_name;
         char target[4096];
         const ssize_t n = ::readlink(fd.c_str(), target, sizeof target - 1);
         if (n <= 0)
             continue;
         const std::string name(target, static_cast<std::size_t>(n));
-        const std::string fdinfo = "/proc/" + std::to_string(pid) + "/fdinfo/" + entry->d_name;
-        const std::string flags = ReadFile(fdinfo);
-        const bool writable = flags.find("flags:\t") != std::string::npos &&
-                              (std::stoul(flags.substr(flags.find("flags:\t") + 7), nullptr, 8) & O_ACCMODE) != O_RDONLY;
         struct stat st {};
-        if (writable && name.rfind(folder + "/", 0) == 0 && ::stat(fd.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        if (name.rfind(folder + "/", 0) == 0 && OpenForWriting(proc + "/fdinfo/" + entry->d_name) &&
+            ::stat(fd.c_str(), &st) == 0 && S_ISREG(st.st_mode))
             found = st.st_mode;
     }
-    ::closedir(listing);
     return found;
 }
 
