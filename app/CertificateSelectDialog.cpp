@@ -2,7 +2,7 @@
 
 #include "common/ErrorBoxText.h"
 #include "app/KeyMark.h"
-#include "cryptomsg/CertificateDescription.h"
+#include "cryptomsg/store/CertificateDescription.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 #include "app/CertificateDialogs.h"
 
 #include "app/KeyMark.h"
-#include "cryptomsg/CertificateDescription.h"
+#include "cryptomsg/store/CertificateDescription.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -2,7 +2,7 @@
 
 #include "common/ErrorBoxText.h"
 #include "app/TForm1Views.h"
-#include "cryptomsg/Operations.h"
+#include "cryptomsg/operations/Operations.h"
 
 #include <QCheckBox>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/DesktopSeam.h"
-#include "cryptomsg/OperationTabs.h"
+#include "cryptomsg/operations/DesktopSeam.h"
+#include "cryptomsg/operations/OperationTabs.h"
 
 #include <QWidget>
 

@@ -4,7 +4,7 @@
 #include "app/TForm1.h"
 #include "common/InterruptCleanup.h"
 #include "common/ProcessHardening.h"
-#include "cryptomsg/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,6 +1,6 @@
 // The text of an arbitrary name in each style, whole and cut to a smaller buffer.
 
-#include "cryptomsg/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cstddef>

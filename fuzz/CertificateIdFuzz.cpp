@@ -2,8 +2,8 @@
 // arbitrary text against a personal store of the committed identities, one of
 // them with a Cyrillic name.
 
-#include "cryptomsg/CryptoRuntime.h"
-#include "cryptomsg/StoreAdmin.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "fuzz/FuzzScratch.h"
 #include "fuzz/FuzzSupport.h"
 

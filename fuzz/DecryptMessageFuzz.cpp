@@ -3,9 +3,9 @@
 
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
-#include "cryptomsg/CryptoApi.h"
-#include "cryptomsg/CryptoRuntime.h"
-#include "cryptomsg/StoreAdmin.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 // prompt that answers "fuzz", then "", then cancels (the passwords the seed
 // bundles and keys are made with).
 
-#include "common/DesktopSeam.h"
+#include "cryptomsg/operations/DesktopSeam.h"
 
 #include <optional>
 #include <string>

@@ -2,7 +2,7 @@
 
 // Pieces shared by the fuzz targets and the program that makes their seeds.
 
-#include "cryptomsg/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
 
 #include <cstdlib>
 #include <string_view>

@@ -1,8 +1,8 @@
 #include "fuzz/KeyDerivationCost.h"
 
-#include "cryptomsg/Ossl.h"
-#include "cryptomsg/PasswordCipherCheck.h"
-#include "cryptomsg/StoreFileFormats.h"
+#include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/store/PasswordCipherCheck.h"
+#include "cryptomsg/store/StoreFileFormats.h"
 
 #include <openssl/asn1t.h>
 #include <openssl/err.h>

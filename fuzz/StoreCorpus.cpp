@@ -1,7 +1,7 @@
 #include "fuzz/StoreCorpus.h"
 
-#include "cryptomsg/CertificateIds.h"
-#include "cryptomsg/Ossl.h"
+#include "cryptomsg/store/CertificateIds.h"
+#include "cryptomsg/cryptoapi/Ossl.h"
 #include "fuzz/CorpusFiles.h"
 
 #include <openssl/evp.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cryptomsg/SelfSignedCertificate.h"
+#include "cryptomsg/store/SelfSignedCertificate.h"
 
 #include <filesystem>
 #include <vector>

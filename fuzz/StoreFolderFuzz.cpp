@@ -4,12 +4,12 @@
 // The input holds the files one after another, each introduced by a line
 // "@@ NAME" (see SplitFiles); text before the first such line is a file "input".
 
-#include "cryptomsg/CertStoreInternal.h"
-#include "cryptomsg/CertificateDescription.h"
-#include "cryptomsg/CryptoApi.h"
-#include "cryptomsg/CryptoRuntime.h"
-#include "cryptomsg/KeyPasswordPrompt.h"
-#include "cryptomsg/StoreAdmin.h"
+#include "cryptomsg/store/CertStoreInternal.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "fuzz/FuzzDesktop.h"
 #include "fuzz/FuzzScratch.h"
 #include "fuzz/FuzzSupport.h"

@@ -2,8 +2,8 @@
 // certificate (so that a key file alone finds its certificate), with a password
 // source that answers "fuzz", then "", then gives up.
 
-#include "cryptomsg/CryptoRuntime.h"
-#include "cryptomsg/StoreAdmin.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "fuzz/FuzzDesktop.h"
 #include "fuzz/FuzzScratch.h"
 #include "fuzz/FuzzSupport.h"

@@ -1,8 +1,8 @@
 // Detached verification of arbitrary signature bytes against fixed content.
 
-#include "cryptomsg/CertificateDescription.h"
-#include "cryptomsg/CryptoApi.h"
-#include "cryptomsg/CryptoRuntime.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cstddef>

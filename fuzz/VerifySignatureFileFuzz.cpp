@@ -2,8 +2,8 @@
 // operation runs it: the first-line test for Base64, the decoding, the
 // verification against the fixed content and the report.
 
-#include "cryptomsg/CryptoRuntime.h"
-#include "cryptomsg/VerifyDetachedSignature.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/operations/VerifyDetachedSignature.h"
 #include "fuzz/FuzzDesktop.h"
 #include "fuzz/FuzzScratch.h"
 #include "fuzz/FuzzSupport.h"

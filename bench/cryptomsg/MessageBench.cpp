@@ -9,8 +9,8 @@
 #include "bench/support/BenchProcess.h"
 #include "bench/cryptomsg/MessageBenchChild.h"
 #include "common/Error.h"
-#include "cryptomsg/CryptoRuntime.h"
-#include "cryptomsg/SelfSignedCertificate.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/store/SelfSignedCertificate.h"
 
 #include <openssl/pem.h>
 

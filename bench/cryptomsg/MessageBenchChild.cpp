@@ -3,9 +3,9 @@
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
 #include "common/LastError.h"
-#include "cryptomsg/CertContextInternal.h"
-#include "cryptomsg/CryptoApi.h"
-#include "cryptomsg/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/CertContextInternal.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 
 #include <openssl/pem.h>
 

@@ -1,7 +1,7 @@
 // The certificate selection and view dialogs over a real store.
 
 #include "app/QtDesktop.h"
-#include "cryptomsg/CertificateDescription.h"
+#include "cryptomsg/store/CertificateDescription.h"
 #include "tests/support/TestStore.h"
 
 #include <QApplication>

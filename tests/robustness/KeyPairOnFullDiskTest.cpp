@@ -3,7 +3,7 @@
 // that no certificate finds.
 
 #include "common/Error.h"
-#include "cryptomsg/StoreAdmin.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "tests/robustness/OutputRefusers.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestStore.h"

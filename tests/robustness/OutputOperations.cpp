@@ -1,8 +1,8 @@
 #include "tests/robustness/OutputOperations.h"
 
 #include "common/Error.h"
-#include "cryptomsg/Operations.h"
-#include "tests/operations/TestTabs.h"
+#include "cryptomsg/operations/Operations.h"
+#include "tests/cryptomsg/operations/TestTabs.h"
 
 namespace ordalis::test {
 

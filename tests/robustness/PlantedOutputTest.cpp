@@ -4,8 +4,8 @@
 // not the link's target), and the other user must never get at the new content.
 
 #include "common/Error.h"
-#include "cryptomsg/Operations.h"
-#include "tests/operations/TestTabs.h"
+#include "cryptomsg/operations/Operations.h"
+#include "tests/cryptomsg/operations/TestTabs.h"
 #include "tests/robustness/OutputOperations.h"
 #include "tests/robustness/OutputRefusers.h"
 #include "tests/support/FakeDesktop.h"

@@ -4,8 +4,8 @@
 // of the output's name as it was and no temporary file behind.
 
 #include "common/Error.h"
-#include "cryptomsg/Operations.h"
-#include "tests/operations/TestTabs.h"
+#include "cryptomsg/operations/Operations.h"
+#include "tests/cryptomsg/operations/TestTabs.h"
 #include "tests/robustness/OutputOperations.h"
 #include "tests/robustness/OutputRefusers.h"
 #include "tests/support/FakeDesktop.h"

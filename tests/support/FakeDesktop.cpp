@@ -1,6 +1,6 @@
 #include "tests/support/FakeDesktop.h"
 
-#include "cryptomsg/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
 
 namespace ordalis::test {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/DesktopSeam.h"
+#include "cryptomsg/operations/DesktopSeam.h"
 
 #include <deque>
 #include <functional>

@@ -1,8 +1,8 @@
 #include "tests/support/TestStore.h"
 
-#include "cryptomsg/CertificateDescription.h"
-#include "cryptomsg/StoreAdmin.h"
-#include "cryptomsg/StoreFolder.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/store/StoreFolder.h"
 #include "tests/support/FixtureFolder.h"
 
 #include <cstdlib>

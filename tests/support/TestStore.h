@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cryptomsg/CryptoApi.h"
-#include "cryptomsg/SelfSignedCertificate.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/SelfSignedCertificate.h"
 #include "tests/support/TempDir.h"
 
 #include <map>

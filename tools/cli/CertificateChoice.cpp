@@ -1,7 +1,7 @@
 #include "tools/cli/CertificateChoice.h"
 
-#include "cryptomsg/CertificateDescription.h"
-#include "cryptomsg/StoreAdmin.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/StoreAdmin.h"
 
 #include <istream>
 #include <ostream>

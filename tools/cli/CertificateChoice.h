@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cryptomsg/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "tools/cli/TerminalDesktop.h"
 
 #include <optional>

@@ -5,7 +5,7 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
-#include "cryptomsg/Operations.h"
+#include "cryptomsg/operations/Operations.h"
 #include "tools/cli/CertificateChoice.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliTabs.h"

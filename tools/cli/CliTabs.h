@@ -3,7 +3,7 @@
 // The operations' tabs for one file of a command-line batch: the "slots" hold
 // the file and the options, and the resets only affect this one run.
 
-#include "cryptomsg/OperationTabs.h"
+#include "cryptomsg/operations/OperationTabs.h"
 #include "tools/cli/TerminalDesktop.h"
 
 namespace ordalis::cli {

@@ -1,7 +1,7 @@
 #include "tools/cli/InputSize.h"
 
 #include "common/Error.h"
-#include "cryptomsg/MessageSupport.h"
+#include "cryptomsg/messages/MessageSupport.h"
 
 #include <sys/stat.h>
 

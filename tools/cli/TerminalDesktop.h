@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/DesktopSeam.h"
-#include "cryptomsg/CryptoApi.h"
+#include "cryptomsg/operations/DesktopSeam.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "common/InterruptCleanup.h"
 #include "common/ProcessHardening.h"
-#include "cryptomsg/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "tools/cli/CliRunner.h"
 #include "tools/store/TerminalSecret.h"
 

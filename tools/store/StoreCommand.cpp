@@ -1,8 +1,8 @@
 #include "tools/store/StoreCommand.h"
 
 #include "common/Error.h"
-#include "cryptomsg/StoreAdmin.h"
-#include "cryptomsg/StoreFolder.h"
+#include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/store/StoreFolder.h"
 #include "tools/store/TerminalSecret.h"
 
 #include <openssl/crypto.h>

@@ -1,6 +1,6 @@
 #include "common/InterruptCleanup.h"
 #include "common/ProcessHardening.h"
-#include "cryptomsg/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "tools/store/StoreCommand.h"
 #include "tools/store/TerminalSecret.h"
 

@@ -1,0 +1,90 @@
+#include "common/ByteBuffer.h"
+#include "common/Error.h"
+#include "common/SystemError.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/operations/OperationSupport.h"
+#include "cryptomsg/operations/Operations.h"
+
+#include <limits>
+
+namespace ordalis {
+
+namespace {
+
+CertContextPtr ChooseRecipient(EncryptTab& tab, DesktopSeam& desktop, HCERTSTORE store, ByteBuffer& certificateBytes)
+{
+    if (!tab.certificateFromFileChecked())
+        return CertContextPtr(desktop.selectCertificate(store, "Укажите сертификат для шифрования"));
+    certificateBytes.loadFromFile(tab.certificateFile());
+    // Bytes that are not one DER certificate (a PEM file, say) give no recipient.
+    return CertContextPtr(CertCreateCertificateContext(kEncodingType, certificateBytes.data(),
+                                                       static_cast<DWORD>(certificateBytes.length())));
+}
+
+// Encrypts source for the recipient and writes the enveloped message; returns the output name.
+std::string EncryptFor(PCCERT_CONTEXT recipient, const std::string& sourceName, const ByteBuffer& source,
+                       DesktopSeam& desktop)
+{
+    CRYPT_ENCRYPT_MESSAGE_PARA para{};
+    para.cbSize = kEncryptMessageParaSize;
+    para.dwMsgEncodingType = kEncodingType;
+    para.ContentEncryptionAlgorithm.pszObjId = recipient->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
+    PCCERT_CONTEXT recipients[] = {recipient};
+
+    DWORD size = 0;
+    Win32Check(CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()), nullptr,
+                                   &size));
+    ByteBuffer output;
+    output.setSize(size);
+    size = static_cast<DWORD>(output.length());
+    Win32Check(CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()),
+                                   output.data(), &size));
+    output.setSize(size);
+    const std::string outputName = sourceName + ".enc";
+    output.saveToFile(outputName);
+    desktop.showNotice("Файл зашифрован");
+    return outputName;
+}
+
+} // namespace
+
+OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop)
+{
+    const std::string sourceName = tab.fileToEncrypt();
+    std::string outputName;
+    {
+        // Every way out, an error included, leaves the tab reset.
+        ScopeExit resetTab([&tab] { tab.resetControls(); });
+        ByteBuffer source;
+        source.loadFromFile(sourceName);
+        if (source.length() > std::numeric_limits<DWORD>::max())
+            throw Error("Размер файла не должен превышать 299 Мб");
+
+        CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
+        ByteBuffer certificateBytes;
+        CertContextPtr recipient = ChooseRecipient(tab, desktop, store.get(), certificateBytes);
+        if (!recipient) {
+            desktop.showNotice("Не выбран сертификат", NoticeKind::Failure);
+            tab.clearFileLabel();
+            tab.disableEncryptButton();
+            tab.clearFileToEncrypt();
+        } else {
+            try {
+                outputName = EncryptFor(recipient.get(), sourceName, source, desktop);
+            } catch (...) {
+                recipient.reset();
+                throw;
+            }
+            Win32Check(CertFreeCertificateContext(recipient.release()));
+        }
+        Win32Check(CertCloseStore(store.release(), CERT_CLOSE_STORE_CHECK_FLAG));
+    }
+    if (outputName.empty())
+        return {};
+    desktop.openFolder(FolderOf(sourceName));
+    tab.clearFileToEncrypt();
+    tab.clearCertificateFile();
+    return {true, {outputName}};
+}
+
+} // namespace ordalis

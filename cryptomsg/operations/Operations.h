@@ -1,0 +1,32 @@
+#pragma once
+
+// The four operations, written once for the window and the command line.
+// Each reads and resets its tab, talks to the user through the desktop seam,
+// and throws Error for what the user must see in the error box.
+
+#include "cryptomsg/operations/DesktopSeam.h"
+#include "cryptomsg/operations/OperationTabs.h"
+
+#include <string>
+#include <vector>
+
+namespace ordalis {
+
+struct SignOptions {
+    // The 7z library loaded for packing (bare name first, then the distribution folders).
+    std::string sevenZipLibrary = "7z.so";
+};
+
+// What an operation wrote, for the command line's summary.
+struct OperationResult {
+    bool succeeded = false;
+    std::vector<std::string> outputs;
+};
+
+OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOptions& options = {});
+// Runs VerifyDetachedSignature, then resets the tab's selection.
+OperationResult VerifyOperation(VerifyTab& tab, DesktopSeam& desktop);
+OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop);
+OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop);
+
+} // namespace ordalis

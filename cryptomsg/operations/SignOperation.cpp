@@ -1,0 +1,137 @@
+#include "armour/Armour.h"
+#include "common/ByteBuffer.h"
+#include "common/Error.h"
+#include "common/LastError.h"
+#include "common/SystemError.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/operations/OperationSupport.h"
+#include "cryptomsg/operations/Operations.h"
+#include "sevenzip/PackSignedFile.h"
+
+#include <cstring>
+#include <limits>
+
+namespace ordalis {
+
+namespace {
+
+// The hash that goes with each GOST public-key algorithm; any other key gets the
+// empty identifier and is refused by the message service.
+const char* HashAlgorithmFor(const char* keyAlgorithm)
+{
+    static const struct {
+        const char* key;
+        const char* hash;
+    } table[] = {
+        {"1.2.643.2.2.19", "1.2.643.2.2.9"},
+        {"1.2.643.7.1.1.1.1", "1.2.643.7.1.1.2.2"},
+        {"1.2.643.7.1.1.1.2", "1.2.643.7.1.1.2.3"},
+    };
+    for (const auto& row : table)
+        if (keyAlgorithm && std::strcmp(keyAlgorithm, row.key) == 0)
+            return row.hash;
+    return "";
+}
+
+void ReportFailedCall(DesktopSeam& desktop)
+{
+    const std::uint32_t code = GetLastError();
+    desktop.showNotice(ErrorReportText(code), NoticeKind::Failure);
+}
+
+} // namespace
+
+OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOptions& options)
+{
+    ScopedPasswordPrompt prompt(desktop);
+    const bool attached = tab.attachedChecked();
+
+    // Declared so that they are released certificate first, then provider, then store.
+    CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
+    ProviderPtr provider;
+    CertContextPtr certificate(desktop.selectCertificate(store.get(), "Укажите сертификат для подписи"));
+    if (!certificate) {
+        desktop.showNotice("Не выбран сертификат", NoticeKind::Failure);
+        tab.clearFileToSign();
+        tab.uncheckAttached();
+        return {};
+    }
+
+    const std::string source = tab.fileToSign();
+    ByteBuffer content, signedMessage, armoured;
+    const char* hashAlgorithm = HashAlgorithmFor(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);
+    content.loadFromFile(source);
+    if (content.length() > std::numeric_limits<DWORD>::max())
+        throw Error("Размер файла не должен превышать 299 Мб");
+
+    PCCERT_CONTEXT messageCertificates[] = {certificate.get()};
+    CRYPT_SIGN_MESSAGE_PARA para{};
+    para.cbSize = kSignMessageParaSize;
+    para.dwMsgEncodingType = kEncodingType;
+    para.pSigningCert = certificate.get();
+    para.HashAlgorithm.pszObjId = hashAlgorithm;
+    para.cMsgCert = 1;
+    para.rgpMsgCert = messageCertificates;
+    const BYTE* parts[] = {content.data()};
+    const DWORD partSizes[] = {static_cast<DWORD>(content.length())};
+
+    HCRYPTPROV acquired = nullptr;
+    DWORD keySpec = 0;
+    if (!CryptAcquireCertificatePrivateKey(certificate.get(), 0, nullptr, &acquired, &keySpec, nullptr)) {
+        desktop.showNotice("Не удалось определить криптопровайдер", NoticeKind::Failure);
+        tab.uncheckAttached();
+        return {};
+    }
+    provider.reset(acquired);
+
+    DWORD size = 0;
+    if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, nullptr, &size)) {
+        ReportFailedCall(desktop);
+        tab.uncheckAttached();
+        return {};
+    }
+    signedMessage.setSize(size);
+    size = static_cast<DWORD>(signedMessage.length());
+    if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size)) {
+        ReportFailedCall(desktop);
+        return {};
+    }
+    desktop.showNotice("Подписанное сообщение создано");
+    signedMessage.setSize(size);
+
+    std::string output;
+    if (tab.base64Checked()) {
+        output = source + ".p7s";
+        signedMessage.setPosition(0);
+        ArmourEncode(signedMessage, armoured);
+        armoured.saveToFile(output);
+    } else {
+        output = source + ".sig";
+        signedMessage.saveToFile(output);
+    }
+    tab.uncheckBase64();
+    tab.uncheckAttached();
+
+    OperationResult result{true, {output}};
+    if (tab.packChecked()) {
+        const std::string archive = PackSignedFile(source, output, options.sevenZipLibrary);
+        desktop.showNotice("Создан архив:" + archive);
+        tab.uncheckPack();
+        tab.uncheckAttached();
+        result.outputs.push_back(archive);
+    }
+
+    signedMessage = ByteBuffer();
+    content = ByteBuffer();
+    armoured = ByteBuffer();
+    tab.clearFileToSign();
+    certificate.reset();
+    provider.reset();
+    store.reset();
+    tab.uncheckAttached();
+    desktop.openFolder(FolderOf(output));
+    return result;
+}
+
+} // namespace ordalis

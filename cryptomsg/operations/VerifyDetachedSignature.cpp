@@ -1,0 +1,138 @@
+#include "cryptomsg/operations/VerifyDetachedSignature.h"
+
+#include "armour/Armour.h"
+#include "common/ByteBuffer.h"
+#include "common/Error.h"
+#include "common/FileModes.h"
+#include "common/UniqueFd.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
+
+namespace ordalis {
+
+namespace {
+
+// The first line ends at a line feed, at the text end-of-file mark (26) or at the
+// end of the file; carriage returns are no part of it, and the search for "MI"
+// stops at a zero byte.
+enum class LineScan { Continue, Found, Stop };
+
+LineScan ScanByte(unsigned char c, bool& afterM)
+{
+    if (c == '\n' || c == 26 || c == 0)
+        return LineScan::Stop;
+    if (c == '\r')
+        return LineScan::Continue;
+    if (afterM && c == 'I')
+        return LineScan::Found;
+    afterM = c == 'M';
+    return LineScan::Continue;
+}
+
+} // namespace
+
+bool FirstLineLooksArmoured(const std::string& path)
+{
+    // A windowed program has no standard input: the empty name fails as an invalid handle.
+    if (path.empty())
+        throw InOutError(6);
+    UniqueFd fd = OpenRegularFileForReading(path);
+    if (!fd)
+        ThrowInOutError(errno, path);
+    bool afterM = false;
+    unsigned char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowInOutError(errno, path);
+        }
+        if (n == 0)
+            return false;
+        for (ssize_t i = 0; i < n; ++i) {
+            switch (ScanByte(chunk[i], afterM)) {
+            case LineScan::Found: return true;
+            case LineScan::Stop: return false;
+            case LineScan::Continue: break;
+            }
+        }
+    }
+}
+
+std::string FormatSerialNumber(const BYTE* bytes, DWORD count)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    if (!bytes || count == 0)
+        return text;
+    for (DWORD i = 0; i < count; ++i) {
+        std::string piece{digits[bytes[i] >> 4], digits[bytes[i] & 15]};
+        if (i % 2 == 0 && i >= 2)
+            piece += ' ';
+        text.insert(0, piece);
+    }
+    return text;
+}
+
+std::string NameBlobToText(const CERT_NAME_BLOB& name)
+{
+    const DWORD needed = CertNameToStrA(kEncodingType, &name, CERT_OID_NAME_STR, nullptr, 0);
+    if (needed == 0)
+        return {};
+    std::string text(needed, '\0');
+    const DWORD written = CertNameToStrA(kEncodingType, &name, CERT_OID_NAME_STR, text.data(), needed);
+    text.resize(written > 0 ? written - 1 : 0);
+    return text;
+}
+
+bool VerifyDetachedSignature(const std::string& signatureFile, const std::string& sourceFile, VerifyTab& report,
+                             DesktopSeam& desktop)
+{
+    const bool armoured = FirstLineLooksArmoured(signatureFile);
+    ByteBuffer signature, content;
+    content.loadFromFile(sourceFile);
+    if (armoured) {
+        ByteBuffer text;
+        text.loadFromFile(signatureFile);
+        ArmourDecode(text, signature);
+    } else {
+        signature.loadFromFile(signatureFile);
+    }
+    constexpr auto kMax = std::numeric_limits<DWORD>::max();
+    if (content.length() > kMax || signature.length() > kMax)
+        throw Error("Размер файла не должен превышать 299 Мб");
+
+    report.clearReport();
+    report.appendReportLine("Проверка отсоединенной подписи.....");
+
+    CRYPT_VERIFY_MESSAGE_PARA para{};
+    para.cbSize = kVerifyMessageParaSize;
+    para.dwMsgAndCertEncodingType = kEncodingType;
+    const BYTE* parts[] = {content.data()};
+    const DWORD partSizes[] = {static_cast<DWORD>(content.length())};
+    PCCERT_CONTEXT signer = nullptr;
+    if (!CryptVerifyDetachedMessageSignature(&para, 0, signature.data(), static_cast<DWORD>(signature.length()), 1,
+                                             parts, partSizes, &signer)) {
+        report.appendReportLine("X - Подпись математически не верна");
+        return false;
+    }
+    CertContextPtr certificate(signer);
+    desktop.viewCertificate(certificate.get());
+    const CERT_INFO& info = *certificate->pCertInfo;
+    report.appendReportLine("V - Подпись математически верна...");
+    report.appendReportLine("Серийный номер сертификата:" +
+                            FormatSerialNumber(info.SerialNumber.pbData, info.SerialNumber.cbData));
+    report.appendReportLine(CertVerifyTimeValidity(nullptr, &info) == 0 ? "V Сертификат действующий по дате.."
+                                                                        : "X Сертификат не действующий по дате");
+    report.appendReportLine("КОНТЕКСТ ПОЛЬЗОВАТЕЛЯ");
+    report.appendReportLine(NameBlobToText(info.Subject));
+    report.appendReportLine("КОНТЕКСТ ЦЕНТРА СЕРТИФИКАЦИИ");
+    report.appendReportLine(NameBlobToText(info.Issuer));
+    return true;
+}
+
+} // namespace ordalis

@@ -1,0 +1,81 @@
+#pragma once
+
+// Managing a personal store folder: what ordalis-store does, also used by
+// ordalis-cli (certificate IDs) and by the tests (filling a store).
+//
+// Files written: "<SHA-1 thumbprint>.crt" (PEM certificate) and, beside it,
+// "<SHA-1 thumbprint>.key" (PKCS#8 PEM key), each 0600 in a 0700 folder. A
+// PKCS#12 bundle is unpacked on import into such a pair, the key encrypted
+// with the bundle's own password (PBES2, AES-256-CBC, PBKDF2-HMAC-SHA-256 with
+// at least the bundle's own iteration count), so the user keeps one password
+// and the store can list the certificate without asking for it.
+// Failures throw Error with a message for the user.
+
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/store/SelfSignedCertificate.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ordalis {
+
+inline constexpr const char* kPersonalStore = "MY";
+
+// Asks for the password of what is being opened; attempt counts from 1.
+// Nothing means the user cancelled.
+using PasswordSource = std::function<std::optional<std::string>(const std::string& what, int attempt)>;
+
+struct StoreListing {
+    struct Item {
+        CertificateDescription description;
+        LONG timeValidity = 0; // CertVerifyTimeValidity now: -1 not yet valid, 0 valid, 1 expired
+    };
+    std::string folder;
+    std::vector<Item> certificates;    // in the store's order
+    std::vector<std::string> problems; // files that could not be used, and why
+};
+
+StoreListing ListStore(const std::string& storeName = kPersonalStore);
+
+// The certificates an ID names: its serial number in hex as `openssl x509
+// -serial` prints it or its SHA-1 thumbprint in hex (either case, colons and
+// blanks ignored), else every certificate whose subject contains the ID.
+// New references, in the store's order.
+std::vector<CertContextPtr> FindCertificates(HCERTSTORE store, const std::string& id);
+
+// The one certificate an ID names; throws when none does or several do (naming them).
+CertContextPtr FindOneCertificate(HCERTSTORE store, const std::string& id);
+
+// Imports a PKCS#12 bundle, a PEM or DER certificate or a PEM private key (whose
+// certificate must be in the file or the store). Returns what was done, a line each.
+std::vector<std::string> ImportFile(const std::string& path, const PasswordSource& password,
+                                    const std::string& storeName = kPersonalStore);
+
+// Writes the certificate an ID names to file: PEM when the name ends in ".pem", DER otherwise.
+void ExportCertificate(const std::string& id, const std::string& file, const std::string& storeName = kPersonalStore);
+
+// What removing the certificate an ID names would delete: the certificate, whether a
+// private key goes with it, and the files that hold them. Throws as RemoveCertificate does.
+struct RemovalPlan {
+    CertificateDescription certificate;
+    std::vector<std::string> files;
+};
+RemovalPlan PlanRemoval(const std::string& id, const std::string& storeName = kPersonalStore);
+
+// Removes the certificate an ID names and its key. Returns the files deleted.
+std::vector<std::string> RemoveCertificate(const std::string& id, const std::string& storeName = kPersonalStore);
+
+// Puts a certificate and its key (protected when password is not empty) into the store.
+// Returns the certificate's file.
+std::string AddToStore(X509* certificate, EVP_PKEY* key, const std::string& password,
+                       const std::string& storeName = kPersonalStore);
+
+// Makes a self-signed certificate with a new key and adds both to the store.
+CertificateDescription CreateSelfSigned(const CertificateRequest& request, const std::string& password,
+                                        const std::string& storeName = kPersonalStore);
+
+} // namespace ordalis

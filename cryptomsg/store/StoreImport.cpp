@@ -1,0 +1,268 @@
+#include "common/Error.h"
+#include "common/SystemError.h"
+#include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/store/CertStoreInternal.h"
+#include "cryptomsg/store/CertificateIds.h"
+#include "cryptomsg/store/PbeIterations.h"
+#include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/store/StoreFileFormats.h"
+#include "cryptomsg/store/StoreFolder.h"
+#include "cryptomsg/store/StoreKeyPair.h"
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+
+#include <cerrno>
+
+namespace ordalis {
+
+namespace {
+
+inline constexpr int kPasswordAttempts = 3;
+
+struct ClearErrorsOnExit {
+    ClearErrorsOnExit() = default;
+    ClearErrorsOnExit(const ClearErrorsOnExit&) = delete;
+    ClearErrorsOnExit& operator=(const ClearErrorsOnExit&) = delete;
+    ~ClearErrorsOnExit() { ERR_clear_error(); }
+};
+
+// A password that is wiped when it is no longer needed.
+struct Password {
+    std::string text;
+    Password() = default;
+    Password(const Password&) = delete;
+    Password& operator=(const Password&) = delete;
+    ~Password() { OPENSSL_cleanse(text.data(), text.capacity()); }
+};
+
+std::string OpenSslReason()
+{
+    const unsigned long error = ERR_peek_error();
+    char text[256] = {0};
+    if (error)
+        ERR_error_string_n(error, text, sizeof text);
+    ERR_clear_error();
+    return text[0] ? std::string(": ") + text : std::string();
+}
+
+// Refuses before anything is tried: a hostile file could ask for 2^31-1 iterations.
+void CheckIterations(const std::string& path, std::int64_t iterations)
+{
+    if (iterations > kMaxPbeIterations)
+        throw Error("Файл \"" + path + "\" защищен с числом итераций " + std::to_string(iterations) +
+                    ", больше допустимого " + std::to_string(kMaxPbeIterations) + "; он не импортирован");
+}
+
+std::string BaseName(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Asks for the password until tryOpen accepts it; keeps the accepted one in password.
+template <class TryOpen>
+void AskUntilOpen(const PasswordSource& source, const std::string& what, TryOpen tryOpen, Password& password)
+{
+    for (int attempt = 1; attempt <= kPasswordAttempts; ++attempt) {
+        std::optional<std::string> answer = source ? source(what, attempt) : std::nullopt;
+        if (!answer)
+            throw Error("Не задан пароль для \"" + what + "\"");
+        password.text.swap(*answer);
+        OPENSSL_cleanse(answer->data(), answer->capacity());
+        switch (tryOpen(password.text)) {
+        case KeyOpen::Ok: return;
+        case KeyOpen::Failed: throw Error("Не удалось открыть \"" + what + "\"" + OpenSslReason());
+        case KeyOpen::WrongPassword: ERR_clear_error(); break;
+        }
+    }
+    throw Error("Неверный пароль для \"" + what + "\"");
+}
+
+class Importer {
+public:
+    Importer(const std::string& storeName, const PasswordSource& password)
+        : m_folder(StoreFolderPath(storeName)), m_password(password)
+    {
+        EnsureStoreFolder(m_folder);
+        m_content = ReadStoreContent(m_folder);
+    }
+
+    void importBytes(const std::string& path, const SecureBytes& bytes)
+    {
+        if (LooksLikePem(bytes))
+            importPem(path, bytes);
+        else if (X509Ptr certificate = DecodeCertificate(bytes))
+            addCertificate(certificate.get());
+        else if (Pkcs12Ptr bundle = DecodePkcs12(bytes))
+            importPkcs12(path, bundle.get());
+        else
+            throw Error("Файл \"" + path + "\" не распознан: это не сертификат, не закрытый ключ PKCS#8 и не контейнер PKCS#12");
+    }
+
+    std::vector<std::string> report() { return std::move(m_report); }
+
+private:
+    const StoreEntry* entryFor(X509* certificate) const
+    {
+        for (const StoreEntry& entry : m_content.entries)
+            if (X509_cmp(entry.certificate.get(), certificate) == 0)
+                return &entry;
+        return nullptr;
+    }
+
+    std::string label(X509* certificate) const { return FormatName(X509_get_subject_name(certificate), NameStyle::ShortName); }
+
+    void addCertificate(X509* certificate)
+    {
+        if (entryFor(certificate)) {
+            m_report.push_back("Сертификат уже в хранилище: " + label(certificate));
+            return;
+        }
+        const std::string text = CertificatePem(certificate);
+        WriteStoreFile(m_folder + "/" + CertificateThumbprint(certificate) + ".crt",
+                       {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+        remember(certificate);
+        m_report.push_back("Добавлен сертификат: " + label(certificate));
+    }
+
+    void remember(X509* certificate)
+    {
+        X509_up_ref(certificate);
+        m_content.entries.push_back({X509Ptr(certificate), {}, std::nullopt});
+    }
+
+    // The certificate (in the store or just added) whose public key is the key's.
+    X509* certificateOf(EVP_PKEY* key) const
+    {
+        for (const StoreEntry& entry : m_content.entries) {
+            EVP_PKEY* publicKey = X509_get0_pubkey(entry.certificate.get());
+            if (publicKey && EVP_PKEY_eq(key, publicKey) == 1)
+                return entry.certificate.get();
+        }
+        ERR_clear_error();
+        return nullptr;
+    }
+
+    // Writes the key beside a copy of its certificate named the same, so the pair is found
+    // even while the key is encrypted.
+    void addKey(X509* certificate, std::span<const unsigned char> keyText)
+    {
+        const StoreEntry* entry = entryFor(certificate);
+        if (entry && entry->key) {
+            m_report.push_back("Закрытый ключ уже в хранилище: " + label(certificate));
+            return;
+        }
+        const std::string base = m_folder + "/" + CertificateThumbprint(certificate);
+        const std::string text = CertificatePem(certificate);
+        WriteKeyAndCertificate(base, keyText, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+        m_report.push_back("Добавлен закрытый ключ: " + label(certificate));
+    }
+
+    void importPem(const std::string& path, const SecureBytes& bytes)
+    {
+        const std::vector<PemBlock> blocks = ReadPemBlocks(bytes);
+        bool any = false;
+        for (const PemBlock& block : blocks)
+            if (IsCertificateBlock(block)) {
+                X509Ptr certificate = DecodeCertificate(block.data);
+                if (!certificate)
+                    throw Error("Файл \"" + path + "\": поврежденный сертификат");
+                addCertificate(certificate.get());
+                any = true;
+            }
+        for (const PemBlock& block : blocks) {
+            const KeyBlockKind kind = KeyBlockKindOf(block);
+            if (kind == KeyBlockKind::Unsupported)
+                throw Error("Файл \"" + path + "\": ключ в устаревшей зашифрованной форме; нужна форма PKCS#8");
+            if (kind == KeyBlockKind::NotAKey)
+                continue;
+            importKeyBlock(path, block, kind);
+            any = true;
+        }
+        if (!any)
+            throw Error("В файле \"" + path + "\" нет сертификатов и закрытых ключей");
+    }
+
+    void importKeyBlock(const std::string& path, const PemBlock& block, KeyBlockKind kind)
+    {
+        EvpPkeyPtr key;
+        if (kind == KeyBlockKind::Plain) {
+            key = DecodePlainKey(block);
+            if (!key)
+                throw Error("Файл \"" + path + "\": не удалось прочитать закрытый ключ" + OpenSslReason());
+        } else {
+            CheckIterations(path, KeyIterations(block));
+            Password password;
+            AskUntilOpen(m_password, BaseName(path),
+                         [&](const std::string& text) { return DecryptKey(block, text, key); }, password);
+        }
+        X509* certificate = certificateOf(key.get());
+        if (!certificate)
+            throw Error("Для закрытого ключа из \"" + path + "\" нет сертификата в хранилище; сначала импортируйте сертификат");
+        // The key is kept as it came, so its password stays the one its owner knows.
+        BioPtr bio(BIO_new(BIO_s_mem()));
+        if (!bio || PEM_write_bio(bio.get(), block.name.c_str(), block.header.c_str(), block.data.data(),
+                                  static_cast<long>(block.data.size())) <= 0)
+            throw Error("Не удалось записать закрытый ключ" + OpenSslReason());
+        BUF_MEM* memory = nullptr;
+        BIO_get_mem_ptr(bio.get(), &memory);
+        const SecureBytes text(memory->data, memory->data + memory->length);
+        OPENSSL_cleanse(memory->data, memory->max);
+        addKey(certificate, text);
+    }
+
+    void importPkcs12(const std::string& path, PKCS12* bundle)
+    {
+        const std::int64_t iterations = LargestPkcs12Iterations(bundle);
+        CheckIterations(path, iterations);
+        Pkcs12Content content;
+        Password password;
+        const KeyOpen withoutPassword = OpenPkcs12(bundle, {}, content);
+        if (withoutPassword == KeyOpen::Failed)
+            throw Error("Не удалось открыть контейнер \"" + path + "\"" + OpenSslReason());
+        if (withoutPassword == KeyOpen::WrongPassword) {
+            ERR_clear_error();
+            AskUntilOpen(m_password, BaseName(path),
+                         [&](const std::string& text) { return OpenPkcs12(bundle, text, content); }, password);
+        }
+        if (content.key && !content.certificate)
+            throw Error("В контейнере \"" + path + "\" нет сертификата для закрытого ключа");
+        if (content.certificate)
+            addCertificate(content.certificate.get());
+        for (int i = 0; content.others && i < sk_X509_num(content.others.get()); ++i)
+            addCertificate(sk_X509_value(content.others.get(), i));
+        if (content.key) {
+            // Stored at least as strongly as the bundle kept it.
+            const SecureBytes keyText = PrivateKeyPem(content.key.get(), password.text, iterations);
+            if (keyText.empty())
+                throw Error("Не удалось записать закрытый ключ" + OpenSslReason());
+            addKey(content.certificate.get(), keyText);
+        }
+        if (!content.certificate && (!content.others || sk_X509_num(content.others.get()) == 0))
+            throw Error("Контейнер \"" + path + "\" пуст");
+    }
+
+    std::string m_folder;
+    const PasswordSource& m_password;
+    StoreContent m_content;
+    std::vector<std::string> m_report;
+};
+
+} // namespace
+
+std::vector<std::string> ImportFile(const std::string& path, const PasswordSource& password,
+                                    const std::string& storeName)
+{
+    SecureBytes bytes;
+    if (!ReadSmallFile(path, bytes))
+        throw Error(CannotOpenFileText(path, errno));
+    // Decoders tried on the way queue errors even when the key opens, and some
+    // refusals are not OpenSSL's: a later failure must not report them as its reason.
+    const ClearErrorsOnExit clear;
+    Importer importer(storeName, password);
+    importer.importBytes(path, bytes);
+    return importer.report();
+}
+
+} // namespace ordalis
