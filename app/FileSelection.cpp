@@ -4,6 +4,7 @@
 
 #include "app/ControlUpdate.h"
 #include "app/FileSizeCheck.h"
+#include "common/UserTexts.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -26,7 +27,7 @@ void TForm1::selectWithSizeCheck(OpenDialogState& dialog, std::string& slot, QLa
         slot = std::move(*chosen);
     if (!FileSizeOk(slot)) {
         slot.clear();
-        m_desktop.showNotice("Размер файла не должен превышать 299 Мб", NoticeKind::Failure);
+        m_desktop.showNotice(texts::kFileTooLarge, NoticeKind::Failure);
     }
     SetCaptionNow(label, slot);
     if (button != nullptr && !slot.empty())

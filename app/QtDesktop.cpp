@@ -3,6 +3,7 @@
 #include "app/CertificateDialogs.h"
 #include "app/FileFilter.h"
 #include "app/MessageBoxes.h"
+#include "common/UserTexts.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -105,9 +106,7 @@ std::optional<std::string> QtDesktop::askPassword(const std::string& what, int a
     dialog.setWindowTitle(m_title);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextEchoMode(QLineEdit::Password);
-    dialog.setLabelText((attempt > 1 ? QStringLiteral("Неверный пароль. ") : QString()) +
-                        QStringLiteral("Пароль закрытого ключа ") + QString::fromStdString(what) +
-                        QLatin1Char(':'));
+    dialog.setLabelText(QString::fromStdString(texts::KeyPasswordQuestion(what, attempt)) + QLatin1Char(':'));
     for (QLabel* label : dialog.findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText); // a certificate's name is never markup
     dialog.setOkButtonText(QStringLiteral("OK"));

@@ -8,6 +8,7 @@
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
+#include "common/UserTexts.h"
 
 #include <limits>
 #include <sys/stat.h>
@@ -88,7 +89,7 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
         input.loadFromFile(envelope);
         envelope.close();
         if (input.length() > std::numeric_limits<DWORD>::max())
-            throw Error("Размер файла не должен превышать 299 Мб");
+            throw Error(texts::kFileTooLarge);
         if (!Decrypt(store.get(), input, content, desktop))
             return {};
         outputName = DecryptedFileName(inputName);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cryptomsg/store/KeyPasswordPrompt.h"
+
 #include <optional>
 #include <string>
 
@@ -21,9 +23,9 @@ struct OpenFileRequest {
 };
 
 // Everything modal or external that the operations need: dialogs, notices, the
-// error box and the shell. The window implements it with Qt, the command line
+// error box, the password prompt and the shell. The window implements it with Qt, the command line
 // with the terminal, and the tests with a scripted fake.
-class DesktopSeam {
+class DesktopSeam : public PasswordPrompt {
 public:
     virtual ~DesktopSeam() = default;
 
@@ -37,10 +39,6 @@ public:
     // frees), or nullptr when the dialog was cancelled.
     virtual const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) = 0;
     virtual void viewCertificate(const CERT_CONTEXT* certificate) = 0;
-
-    // The password for a protected private key; nothing when the user cancelled.
-    // attempt counts from 1, so a prompt can say that the last one was wrong.
-    virtual std::optional<std::string> askPassword(const std::string& what, int attempt) = 0;
 
     // Tells the user that a long step runs (the window shows the busy cursor).
     virtual void setBusy(bool busy) { (void)busy; }

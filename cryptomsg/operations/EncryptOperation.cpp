@@ -4,6 +4,7 @@
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
+#include "common/UserTexts.h"
 
 #include <limits>
 
@@ -58,13 +59,13 @@ OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop)
         ByteBuffer source;
         source.loadFromFile(sourceName);
         if (source.length() > std::numeric_limits<DWORD>::max())
-            throw Error("Размер файла не должен превышать 299 Мб");
+            throw Error(texts::kFileTooLarge);
 
         CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
         ByteBuffer certificateBytes;
         CertContextPtr recipient = ChooseRecipient(tab, desktop, store.get(), certificateBytes);
         if (!recipient) {
-            desktop.showNotice("Не выбран сертификат", NoticeKind::Failure);
+            desktop.showNotice(texts::kNoCertificateChosen, NoticeKind::Failure);
             tab.clearFileLabel();
             tab.disableEncryptButton();
             tab.clearFileToEncrypt();

@@ -8,6 +8,7 @@
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
 #include "sevenzip/PackSignedFile.h"
+#include "common/UserTexts.h"
 
 #include <cstring>
 #include <limits>
@@ -52,7 +53,7 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     ProviderPtr provider;
     CertContextPtr certificate(desktop.selectCertificate(store.get(), "Укажите сертификат для подписи"));
     if (!certificate) {
-        desktop.showNotice("Не выбран сертификат", NoticeKind::Failure);
+        desktop.showNotice(texts::kNoCertificateChosen, NoticeKind::Failure);
         tab.clearFileToSign();
         tab.uncheckAttached();
         return {};
@@ -63,7 +64,7 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     const char* hashAlgorithm = HashAlgorithmFor(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);
     content.loadFromFile(source);
     if (content.length() > std::numeric_limits<DWORD>::max())
-        throw Error("Размер файла не должен превышать 299 Мб");
+        throw Error(texts::kFileTooLarge);
 
     PCCERT_CONTEXT messageCertificates[] = {certificate.get()};
     CRYPT_SIGN_MESSAGE_PARA para{};

@@ -5,6 +5,7 @@
 #include "common/Error.h"
 #include "common/FileModes.h"
 #include "common/UniqueFd.h"
+#include "common/UserTexts.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -104,7 +105,7 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     }
     constexpr auto kMax = std::numeric_limits<DWORD>::max();
     if (content.length() > kMax || signature.length() > kMax)
-        throw Error("Размер файла не должен превышать 299 Мб");
+        throw Error(texts::kFileTooLarge);
 
     report.clearReport();
     report.appendReportLine("Проверка отсоединенной подписи.....");

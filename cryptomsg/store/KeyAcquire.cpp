@@ -5,6 +5,7 @@
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/StoreFileFormats.h"
@@ -19,23 +20,12 @@ namespace ordalis {
 namespace {
 
 inline constexpr DWORD AT_KEYEXCHANGE = 1;
-inline constexpr int kPasswordAttempts = 3;
 
 bool IsGostKey(PCCERT_CONTEXT certificate)
 {
     const char* oid = certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
     return oid && std::strncmp(oid, "1.2.643.", 8) == 0;
 }
-
-// Wipes a password the prompt returned once it has been tried.
-struct WipeAnswer {
-    std::optional<std::string>& answer;
-    ~WipeAnswer()
-    {
-        if (answer)
-            OPENSSL_cleanse(answer->data(), answer->capacity());
-    }
-};
 
 // Opens the key once with the given password.
 KeyOpen TryOpen(const StoreKeyRef& where, const SecureBytes& file, const std::string& password, EvpPkeyPtr& key)
@@ -72,19 +62,16 @@ EvpPkeyPtr OpenKey(const StoreKeyRef& where, const std::string& what)
             FailFromOpenSsl(codes::BadKeyset);
         return key;
     }
-    DesktopSeam* prompt = ScopedPasswordPrompt::current();
-    for (int attempt = 1; attempt <= kPasswordAttempts; ++attempt) {
-        std::optional<std::string> answer = prompt ? prompt->askPassword(what, attempt) : std::nullopt;
-        if (!answer) {
-            FailWith(codes::Cancelled);
-            return nullptr;
-        }
-        const WipeAnswer wipe{answer};
-        switch (TryOpen(where, file, *answer, key)) {
-        case KeyOpen::Ok: ERR_clear_error(); return key;
-        case KeyOpen::Failed: FailFromOpenSsl(codes::BadKeyset); return nullptr;
-        case KeyOpen::WrongPassword: ERR_clear_error(); break;
-        }
+    PasswordPrompt* prompt = ScopedPasswordPrompt::current();
+    PasswordSource ask;
+    if (prompt)
+        ask = [prompt](const std::string& name, int attempt) { return prompt->askPassword(name, attempt); };
+    SecretText password;
+    switch (AskUntilOpen(ask, what, [&](const std::string& text) { return TryOpen(where, file, text, key); }, password)) {
+    case PasswordOutcome::Opened: ERR_clear_error(); return key;
+    case PasswordOutcome::Cancelled: FailWith(codes::Cancelled); return nullptr;
+    case PasswordOutcome::Failed: FailFromOpenSsl(codes::BadKeyset); return nullptr;
+    case PasswordOutcome::WrongEveryTime: break;
     }
     FailWith(codes::InvalidPassword);
     return nullptr;

@@ -3,11 +3,11 @@
 namespace ordalis {
 
 namespace {
-thread_local DesktopSeam* t_prompt = nullptr;
+thread_local PasswordPrompt* t_prompt = nullptr;
 }
 
-ScopedPasswordPrompt::ScopedPasswordPrompt(DesktopSeam& seam) : m_previous(t_prompt) { t_prompt = &seam; }
+ScopedPasswordPrompt::ScopedPasswordPrompt(PasswordPrompt& prompt) : m_previous(t_prompt) { t_prompt = &prompt; }
 ScopedPasswordPrompt::~ScopedPasswordPrompt() { t_prompt = m_previous; }
-DesktopSeam* ScopedPasswordPrompt::current() { return t_prompt; }
+PasswordPrompt* ScopedPasswordPrompt::current() { return t_prompt; }
 
 } // namespace ordalis

@@ -11,6 +11,7 @@
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreKeyPair.h"
+#include "common/UserTexts.h"
 
 #include <openssl/err.h>
 
@@ -28,7 +29,7 @@ CertStorePtr OpenStore(const std::string& storeName)
 {
     CertStorePtr store(CertOpenSystemStoreA(nullptr, storeName.c_str()));
     if (!store)
-        throw Error("Неверное имя хранилища сертификатов: \"" + storeName + "\"");
+        throw Error(texts::BadStoreName(storeName));
     return store;
 }
 

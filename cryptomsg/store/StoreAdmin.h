@@ -12,6 +12,7 @@
 // Failures throw Error with a message for the user.
 
 #include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/Ossl.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
@@ -24,10 +25,6 @@
 namespace ordalis {
 
 inline constexpr const char* kPersonalStore = "MY";
-
-// Asks for the password of what is being opened; attempt counts from 1.
-// Nothing means the user cancelled.
-using PasswordSource = std::function<std::optional<std::string>(const std::string& what, int attempt)>;
 
 struct StoreListing {
     struct Item {

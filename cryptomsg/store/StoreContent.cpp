@@ -12,6 +12,7 @@
 #include "common/SystemError.h"
 #include "cryptomsg/store/PbeIterations.h"
 #include "cryptomsg/store/StoreFileFormats.h"
+#include "common/UserTexts.h"
 
 #include <openssl/err.h>
 
@@ -79,12 +80,12 @@ void AddPemFile(const std::string& path, std::span<const unsigned char> bytes, F
             if (X509Ptr certificate = DecodeCertificate(block.data))
                 found.certificates.push_back({std::move(certificate), path, true});
             else
-                found.problems.push_back(path + ": поврежденный сертификат");
+                found.problems.push_back(path + texts::kDamagedCertificate);
             continue;
         }
         const KeyBlockKind kind = KeyBlockKindOf(block);
         if (kind == KeyBlockKind::Unsupported)
-            found.problems.push_back(path + ": ключ в устаревшей зашифрованной форме; нужна форма PKCS#8");
+            found.problems.push_back(path + texts::kLegacyEncryptedKey);
         if (kind != KeyBlockKind::Plain && kind != KeyBlockKind::Encrypted)
             continue;
         FoundKey key;

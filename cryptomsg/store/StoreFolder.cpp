@@ -3,6 +3,7 @@
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
 #include "common/SystemError.h"
+#include "common/UserTexts.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -43,7 +44,7 @@ std::string StoreFolderPath(const std::string& storeName)
 {
     if (storeName.empty() || storeName == "." || storeName == ".." || storeName.find('/') != std::string::npos ||
         storeName.find('\0') != std::string::npos)
-        throw Error("Неверное имя хранилища сертификатов: \"" + storeName + "\"");
+        throw Error(texts::BadStoreName(storeName));
     return StoreRootFolder() + "/" + storeName;
 }
 

@@ -3,11 +3,13 @@
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateIds.h"
+#include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/store/PbeIterations.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreKeyPair.h"
+#include "common/UserTexts.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -18,22 +20,11 @@ namespace ordalis {
 
 namespace {
 
-inline constexpr int kPasswordAttempts = 3;
-
 struct ClearErrorsOnExit {
     ClearErrorsOnExit() = default;
     ClearErrorsOnExit(const ClearErrorsOnExit&) = delete;
     ClearErrorsOnExit& operator=(const ClearErrorsOnExit&) = delete;
     ~ClearErrorsOnExit() { ERR_clear_error(); }
-};
-
-// A password that is wiped when it is no longer needed.
-struct Password {
-    std::string text;
-    Password() = default;
-    Password(const Password&) = delete;
-    Password& operator=(const Password&) = delete;
-    ~Password() { OPENSSL_cleanse(text.data(), text.capacity()); }
 };
 
 std::string OpenSslReason()
@@ -61,20 +52,14 @@ std::string BaseName(const std::string& path)
 }
 
 // Asks for the password until tryOpen accepts it; keeps the accepted one in password.
-template <class TryOpen>
-void AskUntilOpen(const PasswordSource& source, const std::string& what, TryOpen tryOpen, Password& password)
+void AskUntilOpened(const PasswordSource& source, const std::string& what,
+                    const std::function<KeyOpen(const std::string&)>& tryOpen, SecretText& password)
 {
-    for (int attempt = 1; attempt <= kPasswordAttempts; ++attempt) {
-        std::optional<std::string> answer = source ? source(what, attempt) : std::nullopt;
-        if (!answer)
-            throw Error("Не задан пароль для \"" + what + "\"");
-        password.text.swap(*answer);
-        OPENSSL_cleanse(answer->data(), answer->capacity());
-        switch (tryOpen(password.text)) {
-        case KeyOpen::Ok: return;
-        case KeyOpen::Failed: throw Error("Не удалось открыть \"" + what + "\"" + OpenSslReason());
-        case KeyOpen::WrongPassword: ERR_clear_error(); break;
-        }
+    switch (AskUntilOpen(source, what, tryOpen, password)) {
+    case PasswordOutcome::Opened: return;
+    case PasswordOutcome::Cancelled: throw Error("Не задан пароль для \"" + what + "\"");
+    case PasswordOutcome::Failed: throw Error("Не удалось открыть \"" + what + "\"" + OpenSslReason());
+    case PasswordOutcome::WrongEveryTime: break;
     }
     throw Error("Неверный пароль для \"" + what + "\"");
 }
@@ -167,14 +152,14 @@ private:
             if (IsCertificateBlock(block)) {
                 X509Ptr certificate = DecodeCertificate(block.data);
                 if (!certificate)
-                    throw Error("Файл \"" + path + "\": поврежденный сертификат");
+                    throw Error("Файл \"" + path + "\"" + texts::kDamagedCertificate);
                 addCertificate(certificate.get());
                 any = true;
             }
         for (const PemBlock& block : blocks) {
             const KeyBlockKind kind = KeyBlockKindOf(block);
             if (kind == KeyBlockKind::Unsupported)
-                throw Error("Файл \"" + path + "\": ключ в устаревшей зашифрованной форме; нужна форма PKCS#8");
+                throw Error("Файл \"" + path + "\"" + texts::kLegacyEncryptedKey);
             if (kind == KeyBlockKind::NotAKey)
                 continue;
             importKeyBlock(path, block, kind);
@@ -193,8 +178,8 @@ private:
                 throw Error("Файл \"" + path + "\": не удалось прочитать закрытый ключ" + OpenSslReason());
         } else {
             CheckIterations(path, KeyIterations(block));
-            Password password;
-            AskUntilOpen(m_password, BaseName(path),
+            SecretText password;
+            AskUntilOpened(m_password, BaseName(path),
                          [&](const std::string& text) { return DecryptKey(block, text, key); }, password);
         }
         X509* certificate = certificateOf(key.get());
@@ -217,13 +202,13 @@ private:
         const std::int64_t iterations = LargestPkcs12Iterations(bundle);
         CheckIterations(path, iterations);
         Pkcs12Content content;
-        Password password;
+        SecretText password;
         const KeyOpen withoutPassword = OpenPkcs12(bundle, {}, content);
         if (withoutPassword == KeyOpen::Failed)
             throw Error("Не удалось открыть контейнер \"" + path + "\"" + OpenSslReason());
         if (withoutPassword == KeyOpen::WrongPassword) {
             ERR_clear_error();
-            AskUntilOpen(m_password, BaseName(path),
+            AskUntilOpened(m_password, BaseName(path),
                          [&](const std::string& text) { return OpenPkcs12(bundle, text, content); }, password);
         }
         if (content.key && !content.certificate)
@@ -234,7 +219,7 @@ private:
             addCertificate(sk_X509_value(content.others.get(), i));
         if (content.key) {
             // Stored at least as strongly as the bundle kept it.
-            const SecureBytes keyText = PrivateKeyPem(content.key.get(), password.text, iterations);
+            const SecureBytes keyText = PrivateKeyPem(content.key.get(), password.text(), iterations);
             if (keyText.empty())
                 throw Error("Не удалось записать закрытый ключ" + OpenSslReason());
             addKey(content.certificate.get(), keyText);
