@@ -14,7 +14,7 @@ namespace ordalis::sevenzip {
 using HRESULT = std::int32_t;
 using PROPID = std::uint32_t;
 using VARTYPE = std::uint16_t;
-// Text the library reads and frees; see Bstr.h for its layout.
+// Text the library reads and frees; see AllocBstr in PropVariant.h for its layout.
 using BSTR = wchar_t*;
 
 inline constexpr HRESULT S_OK = 0;

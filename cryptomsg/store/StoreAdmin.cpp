@@ -87,7 +87,8 @@ bool IsUsedByOthers(const StoreContent& content, const StoreEntry& removed, cons
     });
 }
 
-// Deletes the files of one store entry; false when a file also holds other certificates.
+// Deletes the files of one store entry and names them; throws, deleting nothing,
+// when its certificate file also holds other certificates.
 std::vector<std::string> DeleteEntryFiles(const StoreContent& content, const StoreEntry& entry)
 {
     if (IsUsedByOthers(content, entry, entry.file))
