@@ -2,6 +2,7 @@
 
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/FileContent.h"
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
@@ -58,8 +59,7 @@ int Sign(char** args)
     CertContextPtr signer(NewCertContext(ReadCertificate(args[0]), nullptr));
     EvpPkeyPtr key = ReadKey(args[1]);
     SetCertContextKey(signer.get(), key.get());
-    ByteBuffer content;
-    content.loadFromFile(args[3]);
+    const FileContent content = FileContent::load(args[3]);
 
     PCCERT_CONTEXT context = signer.get();
     CRYPT_SIGN_MESSAGE_PARA para{};
@@ -85,9 +85,8 @@ int Sign(char** args)
 
 int Verify(char** args)
 {
-    ByteBuffer content, signature;
-    content.loadFromFile(args[0]);
-    signature.loadFromFile(args[1]);
+    const FileContent content = FileContent::load(args[0]);
+    const FileContent signature = FileContent::load(args[1]);
     CRYPT_VERIFY_MESSAGE_PARA para{};
     para.cbSize = kVerifyMessageParaSize;
     para.dwMsgAndCertEncodingType = kEncodingType;
@@ -104,8 +103,7 @@ int Verify(char** args)
 int Encrypt(char** args)
 {
     CertContextPtr recipient(NewCertContext(ReadCertificate(args[0]), nullptr));
-    ByteBuffer content;
-    content.loadFromFile(args[2]);
+    const FileContent content = FileContent::load(args[2]);
     CRYPT_ENCRYPT_MESSAGE_PARA para{};
     para.cbSize = kEncryptMessageParaSize;
     para.dwMsgEncodingType = kEncodingType;
@@ -129,8 +127,7 @@ int Decrypt(char** args)
     CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
     HCERTSTORE stores[] = {store.get()};
     CRYPT_DECRYPT_MESSAGE_PARA para{kDecryptMessageParaSize, kEncodingType, 1, stores};
-    ByteBuffer envelope;
-    envelope.loadFromFile(args[0]);
+    const FileContent envelope = FileContent::load(args[0]);
     DWORD size = 0;
     if (!CryptDecryptMessage(&para, envelope.data(), static_cast<DWORD>(envelope.length()), nullptr, &size, nullptr))
         Fail("size pass");

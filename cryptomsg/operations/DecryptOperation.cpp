@@ -2,6 +2,7 @@
 
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/FileContent.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
@@ -31,7 +32,7 @@ bool NameTooShort(const std::string& path)
 }
 
 // Decrypts the whole input into content; false with the Error report shown when a pass is refused.
-bool Decrypt(HCERTSTORE store, const ByteBuffer& input, ByteBuffer& content, DesktopSeam& desktop)
+bool Decrypt(HCERTSTORE store, const FileContent& input, ByteBuffer& content, DesktopSeam& desktop)
 {
     HCERTSTORE stores[] = {store};
     CRYPT_DECRYPT_MESSAGE_PARA para{};
@@ -70,12 +71,13 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
     std::string outputName;
     {
         CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
-        ByteBuffer input, content;
+        FileContent input;
+        ByteBuffer content;
         // Every way out, an error included, releases the buffers (the content
         // wiped), closes the store and resets the tab, in that order.
         ScopeExit cleanUp([&] {
             content.wipe();
-            input = ByteBuffer();
+            input = FileContent();
             CertCloseStore(store.release(), CERT_CLOSE_STORE_CHECK_FLAG);
             tab.resetSelection();
         });
@@ -86,7 +88,7 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
         FileStream envelope = FileStream::openRead(inputName);
         // The plaintext is never readable by more people than its envelope was.
         const OutputMode outputMode = OutputMode::NoMoreThan(envelope.permissions() | S_IRWXU);
-        input.loadFromFile(envelope);
+        input = FileContent::load(envelope);
         envelope.close();
         if (input.length() > std::numeric_limits<DWORD>::max())
             throw Error(texts::kFileTooLarge);

@@ -1,5 +1,6 @@
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/FileContent.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/operations/OperationSupport.h"
@@ -23,7 +24,7 @@ CertContextPtr ChooseRecipient(EncryptTab& tab, DesktopSeam& desktop, HCERTSTORE
 }
 
 // Encrypts source for the recipient and writes the enveloped message; returns the output name.
-std::string EncryptFor(PCCERT_CONTEXT recipient, const std::string& sourceName, const ByteBuffer& source,
+std::string EncryptFor(PCCERT_CONTEXT recipient, const std::string& sourceName, const FileContent& source,
                        DesktopSeam& desktop)
 {
     CRYPT_ENCRYPT_MESSAGE_PARA para{};
@@ -56,8 +57,7 @@ OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop)
     {
         // Every way out, an error included, leaves the tab reset.
         ScopeExit resetTab([&tab] { tab.resetControls(); });
-        ByteBuffer source;
-        source.loadFromFile(sourceName);
+        const FileContent source = FileContent::load(sourceName);
         if (source.length() > std::numeric_limits<DWORD>::max())
             throw Error(texts::kFileTooLarge);
 

@@ -1,6 +1,7 @@
 #include "armour/Armour.h"
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/FileContent.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
@@ -60,9 +61,10 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     }
 
     const std::string source = tab.fileToSign();
-    ByteBuffer content, signedMessage, armoured;
+    FileContent content;
+    ByteBuffer signedMessage, armoured;
     const char* hashAlgorithm = HashAlgorithmFor(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);
-    content.loadFromFile(source);
+    content = FileContent::load(source);
     if (content.length() > std::numeric_limits<DWORD>::max())
         throw Error(texts::kFileTooLarge);
 
@@ -124,7 +126,7 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     }
 
     signedMessage = ByteBuffer();
-    content = ByteBuffer();
+    content = FileContent();
     armoured = ByteBuffer();
     tab.clearFileToSign();
     certificate.reset();

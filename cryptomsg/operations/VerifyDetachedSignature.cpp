@@ -3,6 +3,7 @@
 #include "armour/Armour.h"
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/FileContent.h"
 #include "common/FileModes.h"
 #include "common/UniqueFd.h"
 #include "common/UserTexts.h"
@@ -94,8 +95,8 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
                              DesktopSeam& desktop)
 {
     const bool armoured = FirstLineLooksArmoured(signatureFile);
-    ByteBuffer signature, content;
-    content.loadFromFile(sourceFile);
+    ByteBuffer signature;
+    const FileContent content = FileContent::load(sourceFile);
     if (armoured) {
         ByteBuffer text;
         text.loadFromFile(signatureFile);
