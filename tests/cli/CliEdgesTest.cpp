@@ -32,7 +32,7 @@ protected:
     {
         std::istringstream in;
         std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, false, [](const std::string&) { return std::nullopt; }};
+        cli::Terminal terminal{in, out, err, false, [](const std::string&) { return std::nullopt; }, nullptr};
         CliRun run;
         run.status = cli::RunCli(args, terminal);
         run.out = out.str();
