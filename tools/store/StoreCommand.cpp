@@ -55,12 +55,11 @@ struct CommandLine : ParsedArguments {
 const ArgumentGrammar& StoreGrammar()
 {
     static const ArgumentGrammar grammar{
-        {{"--password-file", true}, {"--alg", true}, {"--subject", true}, {"--days", true}, {"--yes", false}},
-        {"--help", "-h"},
-        false,
-        true,
-        true,
-        [](const std::string& name) { return "неизвестный параметр " + name; }};
+        .options = {{"--password-file", true}, {"--alg", true}, {"--subject", true}, {"--days", true}, {"--yes", false}},
+        .helpWords = {"--help", "-h"},
+        .valueAfterEquals = true,
+        .repeatIsError = true,
+        .unknownOption = [](const std::string& name) { return "неизвестный параметр " + name; }};
     return grammar;
 }
 
@@ -97,10 +96,10 @@ PasswordSource MakePasswordSource(const CommandLine& line, Terminal& terminal)
         };
     }
     return [&terminal](const std::string& what, int attempt) -> std::optional<std::string> {
-        std::optional<std::string> answer;
-        if (terminal.readSecret)
-            answer = terminal.readSecret((attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль для \"") +
-                                         what + "\": ");
+        const std::string prompt =
+            (attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль для \"") + what + "\": ";
+        // Initialised, not assigned: a moved-from short string would keep the password's bytes.
+        std::optional<std::string> answer = terminal.readSecret ? terminal.readSecret(prompt) : std::nullopt;
         if (!answer && attempt == 1)
             throw Error("Нужен пароль для \"" + what + "\": укажите --password-file или запустите команду в терминале");
         return answer;
