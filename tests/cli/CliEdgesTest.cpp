@@ -97,4 +97,13 @@ TEST_F(CliEdges, ErrorLineEndingInACyrillicLetterGainsTheFullStop)
     EXPECT_EQ(lines[lines.size() - 2], "Неизвестный криптографический алгоритм.") << run.err;
 }
 
+TEST_F(CliEdges, ProtectedKeyWithNobodyToAskFailsTheFile)
+{
+    // Without a terminal or --password-file nobody can give the key's password.
+    const CliRun run = cli({"sign", file("a.txt"), "--cert", store.get("protected").serialHex});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err, "Не удалось определить криптопровайдер\n0 signed, 1 failed\n");
+    EXPECT_FALSE(FileExists(file("a.txt.sig")));
+}
+
 } // namespace

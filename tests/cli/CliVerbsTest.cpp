@@ -64,13 +64,40 @@ TEST(CliVerbs, ParsedOptionsAndFiles)
     EXPECT_TRUE(ParseCliOptions({"verify", "--help"}).help) << "help needs no file";
 }
 
-TEST(CliVerbs, ProgramHelpListsEveryVerb)
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun RunWith(const std::vector<std::string>& args)
 {
     std::istringstream in;
     std::ostringstream out, err;
     Terminal terminal{in, out, err, false, nullptr, nullptr};
-    EXPECT_EQ(RunCli({"--help"}, terminal), 0);
-    EXPECT_EQ(out.str(),
+    CliRun run;
+    run.status = RunCli(args, terminal);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+TEST(CliVerbs, EncryptNeedsExactlyOneRecipientOption)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"encrypt", "a.txt"}, {"encrypt", "a.txt", "--cert", "x", "--cert-file", "y.cer"}}) {
+        const CliRun run = RunWith(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "ordalis-cli: для encrypt нужен ровно один из параметров --cert или --cert-file\n"
+                           "'ordalis-cli --help' lists the commands.\n");
+        EXPECT_TRUE(run.out.empty());
+    }
+}
+
+TEST(CliVerbs, ProgramHelpListsEveryVerb)
+{
+    const CliRun run = RunWith({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
               "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n"
               "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]\n"
               "  ordalis-cli verify FILE SIGNATURE [--json]\n"
@@ -78,7 +105,7 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
               "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"
               "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
               "1 a signature is invalid (verify), 2 any other failure.\n");
-    EXPECT_TRUE(err.str().empty());
+    EXPECT_TRUE(run.err.empty());
 }
 
 } // namespace
