@@ -55,7 +55,6 @@ void TerminalDesktop::setCertificate(PCCERT_CONTEXT certificate)
 
 void TerminalDesktop::setPasswordFromFile(const tools::Secret& password)
 {
-    m_filePassword.reset();
     m_filePassword.emplace(password);
 }
 

@@ -50,7 +50,7 @@ private:
     Terminal& m_terminal;
     bool m_json;
     CertContextPtr m_certificate;
-    // Held for the whole batch and wiped when it ends, as each answer handed out is once tried.
+    // Kept for the whole batch and wiped when it ends; the key's reader wipes each copy it is handed.
     std::optional<tools::Secret> m_filePassword;
     std::map<std::string, tools::Secret> m_passwords; // asked once per key
     FileLog m_log;
