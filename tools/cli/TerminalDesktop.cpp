@@ -70,12 +70,12 @@ std::optional<std::string> TerminalDesktop::askPassword(const std::string& what,
         return std::nullopt;
     const std::string prompt =
         (attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль закрытого ключа ") + what + ": ";
-    auto password = m_terminal.readSecret(prompt);
-    if (password) {
-        m_passwords.erase(what);
-        m_passwords.try_emplace(what, *password);
-    }
-    return password;
+    std::optional<std::string> typed = m_terminal.readSecret(prompt);
+    if (!typed)
+        return std::nullopt;
+    // Moved into the cache, which wipes what the typed string kept; the caller gets a copy.
+    m_passwords.erase(what);
+    return m_passwords.try_emplace(what, std::move(*typed)).first->second.text();
 }
 
 } // namespace ordalis::cli
