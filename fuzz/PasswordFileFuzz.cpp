@@ -3,7 +3,7 @@
 
 #include "fuzz/FuzzScratch.h"
 #include "fuzz/FuzzSupport.h"
-#include "tools/store/TerminalSecret.h"
+#include "tools/common/PasswordFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +21,8 @@ std::string PasswordFile() { return fuzz::ScratchFolder() + "/password"; }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::WriteFile(PasswordFile(), data, size);
-    const std::string password = tools::ReadPasswordFile(PasswordFile());
+    const tools::Secret secret = tools::ReadPasswordFile(PasswordFile());
+    const std::string& password = secret.text();
 
     std::string_view line(reinterpret_cast<const char*>(data), size);
     line = line.substr(0, line.find('\n'));

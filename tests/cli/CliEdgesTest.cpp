@@ -32,7 +32,7 @@ protected:
     {
         std::istringstream in;
         std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, false, [](const std::string&) { return std::nullopt; }};
+        cli::Terminal terminal{in, out, err, false, [](const std::string&) { return std::nullopt; }, nullptr};
         CliRun run;
         run.status = cli::RunCli(args, terminal);
         run.out = out.str();
@@ -95,6 +95,15 @@ TEST_F(CliEdges, ErrorLineEndingInACyrillicLetterGainsTheFullStop)
     const auto lines = Lines(run.err);
     ASSERT_GE(lines.size(), 2u) << run.err;
     EXPECT_EQ(lines[lines.size() - 2], "Неизвестный криптографический алгоритм.") << run.err;
+}
+
+TEST_F(CliEdges, ProtectedKeyWithNobodyToAskFailsTheFile)
+{
+    // Without a terminal or --password-file nobody can give the key's password.
+    const CliRun run = cli({"sign", file("a.txt"), "--cert", store.get("protected").serialHex});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err, "Не удалось определить криптопровайдер\n0 signed, 1 failed\n");
+    EXPECT_FALSE(FileExists(file("a.txt.sig")));
 }
 
 } // namespace

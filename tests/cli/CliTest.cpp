@@ -37,7 +37,7 @@ protected:
     {
         std::istringstream in(input);
         std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, interactive, [this](const std::string&) { return secret; }};
+        cli::Terminal terminal{in, out, err, interactive, [this](const std::string&) { return secret; }, nullptr};
         CliRun run;
         run.status = cli::RunCli(args, terminal);
         run.out = out.str();
@@ -178,7 +178,8 @@ TEST_F(CliTest, TerminalUserPicksACertificateAndGivesThePasswordOnce)
     cli::Terminal terminal{in, out, err, true, [&](const std::string&) {
                                ++asked;
                                return secret;
-                           }};
+                           },
+                           nullptr};
     // Only certificates with keys are listed, in store order; the standard set has keys for all.
     const int status = cli::RunCli({"sign", file("a.txt"), file("b.txt")}, terminal);
     EXPECT_EQ(status, 0) << err.str();

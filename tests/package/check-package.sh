@@ -96,6 +96,14 @@ for page in ordalis ordalis-cli ordalis-store; do
   check "manual page $page.1.gz is gzip and a man page" \
     bash -c 'gzip -dc "$1" | head -n 1 | grep -q "^\.TH "' _ "$root/usr/share/man/man1/$page.1.gz"
 done
+# bash-completion loads a command's script by the command's name, when the command is first completed.
+completions=$root/usr/share/bash-completion/completions
+check "the ordalis-cli completion completes its verbs" bash -c '. "$1" && complete -p ordalis-cli &&
+  COMP_WORDS=(ordalis-cli "") COMP_CWORD=1 && _ordalis_cli &&
+  test "${COMPREPLY[*]}" = "sign verify encrypt decrypt --help"' _ "$completions/ordalis-cli"
+check "the ordalis-store completion completes its commands" bash -c '. "$1" && complete -p ordalis-store &&
+  COMP_WORDS=(ordalis-store "") COMP_CWORD=1 && _ordalis_store &&
+  test "${COMPREPLY[*]}" = "list import export remove new --help"' _ "$completions/ordalis-store"
 check "the changelog names this version" \
   bash -c 'gzip -dc "$1" | head -n 1 | grep -qF "ordalis ($2)"' _ "$root/usr/share/doc/ordalis/changelog.gz" "$version"
 # A PNG's size is in its header: width and height as 32-bit big-endian numbers at bytes 16 to 23.

@@ -36,8 +36,9 @@ class StoreTool : public ::testing::Test {
 protected:
     Outcome run(const std::vector<std::string>& arguments, std::vector<std::string> typed = {})
     {
+        std::istringstream in;
         std::ostringstream out, err;
-        tools::StoreTerminal terminal{out, err, nullptr, nullptr};
+        tools::Terminal terminal{in, out, err, false, nullptr, nullptr};
         if (answer)
             terminal.askLine = [this](const std::string& prompt) -> std::optional<std::string> {
                 questions.push_back(prompt);

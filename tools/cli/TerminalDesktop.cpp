@@ -53,27 +53,29 @@ void TerminalDesktop::setCertificate(PCCERT_CONTEXT certificate)
     m_certificate.reset(CertDuplicateCertificateContext(certificate));
 }
 
-void TerminalDesktop::setPasswordFromFile(std::string password)
+void TerminalDesktop::setPasswordFromFile(const tools::Secret& password)
 {
-    m_filePassword = std::move(password);
+    m_filePassword.emplace(password);
 }
 
 std::optional<std::string> TerminalDesktop::askPassword(const std::string& what, int attempt)
 {
     if (m_filePassword)
-        return attempt == 1 ? m_filePassword : std::nullopt;
+        return attempt == 1 ? std::optional<std::string>(m_filePassword->text()) : std::nullopt;
     if (attempt == 1) {
         if (const auto known = m_passwords.find(what); known != m_passwords.end())
-            return known->second;
+            return known->second.text();
     }
     if (!m_terminal.interactive || !m_terminal.readSecret)
         return std::nullopt;
     const std::string prompt =
         (attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль закрытого ключа ") + what + ": ";
-    auto password = m_terminal.readSecret(prompt);
-    if (password)
-        m_passwords[what] = *password;
-    return password;
+    std::optional<std::string> typed = m_terminal.readSecret(prompt);
+    if (!typed)
+        return std::nullopt;
+    // Moved into the cache, which wipes what the typed string kept; the caller gets a copy.
+    m_passwords.erase(what);
+    return m_passwords.try_emplace(what, std::move(*typed)).first->second.text();
 }
 
 } // namespace ordalis::cli

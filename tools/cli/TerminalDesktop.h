@@ -1,11 +1,11 @@
 #pragma once
 
-#include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/operations/DesktopSeam.h"
+#include "tools/common/Secret.h"
+#include "tools/common/Terminal.h"
 
 #include <cstdint>
-#include <functional>
-#include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
@@ -13,15 +13,7 @@
 
 namespace ordalis::cli {
 
-// Where the command line talks: its streams, and whether a person sits at them.
-struct Terminal {
-    std::istream& in;
-    std::ostream& out;
-    std::ostream& err;
-    bool interactive = false;
-    // Reads a line without echo; the default reads the controlling terminal.
-    std::function<std::optional<std::string>(const std::string& prompt)> readSecret;
-};
+using tools::Terminal;
 
 // The desktop seam of the command line: notices and report lines go to standard
 // output (or, with --json, into the file's result), failures and errors to
@@ -42,7 +34,7 @@ public:
     // The certificate the dialog answers with (a reference is kept).
     void setCertificate(PCCERT_CONTEXT certificate);
     // A password given in a file: used for every key, never asked again when wrong.
-    void setPasswordFromFile(std::string password);
+    void setPasswordFromFile(const tools::Secret& password);
 
     // What happened to the current file, for its result line.
     struct FileLog {
@@ -58,8 +50,9 @@ private:
     Terminal& m_terminal;
     bool m_json;
     CertContextPtr m_certificate;
-    std::optional<std::string> m_filePassword;
-    std::map<std::string, std::string> m_passwords; // asked once per key for the whole batch
+    // Kept for the whole batch and wiped when it ends; the key's reader wipes each copy it is handed.
+    std::optional<tools::Secret> m_filePassword;
+    std::map<std::string, tools::Secret> m_passwords; // asked once per key
     FileLog m_log;
 };
 

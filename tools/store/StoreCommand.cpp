@@ -3,12 +3,11 @@
 #include "common/Error.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreFolder.h"
-#include "tools/store/TerminalSecret.h"
-
-#include <openssl/crypto.h>
+#include "tools/common/Arguments.h"
+#include "tools/common/PasswordFile.h"
 
 #include <cctype>
-#include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 
@@ -18,12 +17,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 2;
-
-// A mistake in the command line itself: the help hint follows its message.
-class UsageError : public Error {
-public:
-    using Error::Error;
-};
 
 std::string HelpText()
 {
@@ -55,49 +48,28 @@ std::string HelpText()
            "Код возврата: 0 — успешно, 2 — ошибка.\n";
 }
 
-struct CommandLine {
+struct CommandLine : ParsedArguments {
     std::string verb;
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;
-    bool help = false;
 };
 
+const ArgumentGrammar& StoreGrammar()
+{
+    static const ArgumentGrammar grammar{
+        .options = {{"--password-file", true}, {"--alg", true}, {"--subject", true}, {"--days", true}, {"--yes", false}},
+        .helpWords = {"--help", "-h"},
+        .valueAfterEquals = true,
+        .repeatIsError = true,
+        .unknownOption = [](const std::string& name) { return "неизвестный параметр " + name; }};
+    return grammar;
+}
+
+// The first positional word is the command, wherever it stands.
 CommandLine Parse(const std::vector<std::string>& arguments)
 {
-    static const std::set<std::string> valued = {"--password-file", "--alg", "--subject", "--days"};
-    static const std::set<std::string> flags = {"--yes"};
-    CommandLine line;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--help" || argument == "-h") {
-            line.help = true;
-            continue;
-        }
-        if (flags.count(argument)) {
-            if (line.options.count(argument))
-                throw UsageError("параметр " + argument + " задан дважды");
-            line.options[argument] = "";
-            continue;
-        }
-        if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
-            const std::size_t eq = argument.find('=');
-            const std::string name = argument.substr(0, eq);
-            if (!valued.count(name))
-                throw UsageError("неизвестный параметр " + name);
-            if (line.options.count(name))
-                throw UsageError("параметр " + name + " задан дважды");
-            if (eq != std::string::npos)
-                line.options[name] = argument.substr(eq + 1);
-            else if (i + 1 < arguments.size())
-                line.options[name] = arguments[++i];
-            else
-                throw UsageError("после " + name + " нужно значение");
-            continue;
-        }
-        if (line.verb.empty())
-            line.verb = argument;
-        else
-            line.positional.push_back(argument);
+    CommandLine line{ParseArguments(arguments, StoreGrammar()), {}};
+    if (!line.positional.empty()) {
+        line.verb = line.positional.front();
+        line.positional.erase(line.positional.begin());
     }
     return line;
 }
@@ -112,28 +84,22 @@ void Expect(const CommandLine& line, std::size_t positional, const std::set<std:
             throw UsageError("параметр " + name + " не относится к команде " + line.verb);
 }
 
-std::optional<std::string> Option(const CommandLine& line, const std::string& name)
-{
-    const auto found = line.options.find(name);
-    return found == line.options.end() ? std::nullopt : std::optional<std::string>(found->second);
-}
-
 // A password given in a file is tried once; one typed on the terminal may be typed again.
-PasswordSource MakePasswordSource(const CommandLine& line, StoreTerminal& terminal)
+PasswordSource MakePasswordSource(const CommandLine& line, Terminal& terminal)
 {
-    if (const auto file = Option(line, "--password-file")) {
-        auto password = std::make_shared<std::string>(ReadPasswordFile(*file));
+    if (const auto file = line.value("--password-file")) {
+        auto password = std::make_shared<const Secret>(ReadPasswordFile(*file));
         return [password, file = *file](const std::string&, int attempt) -> std::optional<std::string> {
             if (attempt > 1)
                 throw Error("Неверный пароль в файле \"" + file + "\"");
-            return *password;
+            return password->text();
         };
     }
     return [&terminal](const std::string& what, int attempt) -> std::optional<std::string> {
-        std::optional<std::string> answer;
-        if (terminal.readSecret)
-            answer = terminal.readSecret((attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль для \"") +
-                                         what + "\": ");
+        const std::string prompt =
+            (attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль для \"") + what + "\": ";
+        // Initialised, not assigned: a moved-from short string would keep the password's bytes.
+        std::optional<std::string> answer = terminal.readSecret ? terminal.readSecret(prompt) : std::nullopt;
         if (!answer && attempt == 1)
             throw Error("Нужен пароль для \"" + what + "\": укажите --password-file или запустите команду в терминале");
         return answer;
@@ -157,7 +123,7 @@ void PrintCertificate(std::ostream& out, std::size_t number, const StoreListing:
         << "   Закрытый ключ:    " << (d.hasPrivateKey ? "есть" : "нет") << "\n";
 }
 
-int List(const CommandLine& line, StoreTerminal& terminal)
+int List(const CommandLine& line, Terminal& terminal)
 {
     Expect(line, 0, {}, "list");
     const StoreListing listing = ListStore();
@@ -175,7 +141,7 @@ int List(const CommandLine& line, StoreTerminal& terminal)
     return kExitOk;
 }
 
-int Import(const CommandLine& line, StoreTerminal& terminal)
+int Import(const CommandLine& line, Terminal& terminal)
 {
     Expect(line, 1, {"--password-file"}, "import ФАЙЛ [--password-file Ф]");
     for (const std::string& report : ImportFile(line.positional[0], MakePasswordSource(line, terminal)))
@@ -183,7 +149,7 @@ int Import(const CommandLine& line, StoreTerminal& terminal)
     return kExitOk;
 }
 
-int Export(const CommandLine& line, StoreTerminal& terminal)
+int Export(const CommandLine& line, Terminal& terminal)
 {
     Expect(line, 2, {}, "export ID ФАЙЛ");
     ExportCertificate(line.positional[0], line.positional[1]);
@@ -200,9 +166,9 @@ bool IsYes(std::string answer)
 }
 
 // A key once deleted cannot be had again: the user sees what goes and says yes first.
-void ConfirmRemoval(const CommandLine& line, StoreTerminal& terminal)
+void ConfirmRemoval(const CommandLine& line, Terminal& terminal)
 {
-    if (Option(line, "--yes"))
+    if (line.value("--yes"))
         return;
     const RemovalPlan plan = PlanRemoval(line.positional[0]);
     const CertificateDescription& d = plan.certificate;
@@ -221,7 +187,7 @@ void ConfirmRemoval(const CommandLine& line, StoreTerminal& terminal)
         throw Error("удаление отменено");
 }
 
-int Remove(const CommandLine& line, StoreTerminal& terminal)
+int Remove(const CommandLine& line, Terminal& terminal)
 {
     Expect(line, 1, {"--yes"}, "remove ID [--yes]");
     ConfirmRemoval(line, terminal);
@@ -244,35 +210,32 @@ long ParseDays(const std::string& text)
     return days;
 }
 
-int New(const CommandLine& line, StoreTerminal& terminal)
+int New(const CommandLine& line, Terminal& terminal)
 {
     Expect(line, 0, {"--alg", "--subject", "--days", "--password-file"},
            "new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…\" [--days N] [--password-file Ф]");
     CertificateRequest request;
-    const auto algorithm = Option(line, "--alg");
+    const auto algorithm = line.value("--alg");
     if (!algorithm || !ParseKeyAlgorithm(*algorithm, request.algorithm))
         throw UsageError("--alg: ожидается gost2001, gost2012_256 или gost2012_512");
-    const auto subject = Option(line, "--subject");
+    const auto subject = line.value("--subject");
     if (!subject || subject->find('=') == std::string::npos)
         throw UsageError("--subject: ожидается имя вида \"CN=…,O=…\"");
     request.subject = *subject;
-    if (const auto days = Option(line, "--days"))
+    if (const auto days = line.value("--days"))
         request.validDays = ParseDays(*days);
-    std::string password;
-    if (const auto file = Option(line, "--password-file")) {
-        password = ReadPasswordFile(*file);
-        if (password.empty())
-            throw UsageError("пароль в файле \"" + *file + "\" пуст");
-    }
-    const CertificateDescription made = CreateSelfSigned(request, password);
-    OPENSSL_cleanse(password.data(), password.capacity());
+    const auto file = line.value("--password-file");
+    const Secret password = file ? ReadPasswordFile(*file) : Secret();
+    if (file && password.text().empty())
+        throw UsageError("пароль в файле \"" + *file + "\" пуст");
+    const CertificateDescription made = CreateSelfSigned(request, password.text());
     terminal.out << "Создан сертификат " << made.subject << "\n"
                  << "Серийный номер:  " << made.serialHex << "\n"
                  << "Отпечаток SHA-1: " << made.sha1Thumbprint << "\n";
     return kExitOk;
 }
 
-int Dispatch(const CommandLine& line, StoreTerminal& terminal)
+int Dispatch(const CommandLine& line, Terminal& terminal)
 {
     if (line.verb == "list")
         return List(line, terminal);
@@ -289,7 +252,7 @@ int Dispatch(const CommandLine& line, StoreTerminal& terminal)
 
 } // namespace
 
-int RunStoreCommand(const std::vector<std::string>& arguments, StoreTerminal& terminal)
+int RunStoreCommand(const std::vector<std::string>& arguments, Terminal& terminal)
 {
     try {
         const CommandLine line = Parse(arguments);

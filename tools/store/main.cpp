@@ -1,8 +1,8 @@
 #include "common/InterruptCleanup.h"
 #include "common/ProcessHardening.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "tools/common/Terminal.h"
 #include "tools/store/StoreCommand.h"
-#include "tools/store/TerminalSecret.h"
 
 #include <iostream>
 
@@ -15,7 +15,6 @@ int main(int argc, char** argv)
         std::cerr << "ordalis-store: " << problem << "\n";
         return 2;
     }
-    ordalis::tools::StoreTerminal terminal{std::cout, std::cerr, ordalis::tools::ReadSecretFromTerminal,
-                                          ordalis::tools::ReadAnswerFromTerminal};
+    ordalis::tools::Terminal terminal = ordalis::tools::ProcessTerminal();
     return ordalis::tools::RunStoreCommand({argv + 1, argv + argc}, terminal);
 }

@@ -13,7 +13,4 @@ std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt);
 // Nothing when there is no terminal or it reached its end.
 std::optional<std::string> ReadAnswerFromTerminal(const std::string& prompt);
 
-// The first line of a file, without its line end. Throws Error when the file cannot be read.
-std::string ReadPasswordFile(const std::string& path);
-
 } // namespace ordalis::tools

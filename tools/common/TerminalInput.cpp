@@ -1,10 +1,8 @@
-#include "tools/store/TerminalSecret.h"
+#include "tools/common/TerminalInput.h"
 
-#include "common/Error.h"
 #include "common/InterruptCleanup.h"
-#include "common/SystemError.h"
-#include "common/FileModes.h"
 #include "common/UniqueFd.h"
+#include "tools/common/Secret.h"
 
 #include <openssl/crypto.h>
 
@@ -66,7 +64,7 @@ std::optional<std::string> ReadTerminalLine(const std::string& prompt, bool secr
     if (!tty)
         return std::nullopt;
     WriteAll(tty.get(), prompt);
-    std::string line;
+    Secret line;
     bool ended = false;
     {
         std::optional<EchoOff> quiet;
@@ -83,17 +81,17 @@ std::optional<std::string> ReadTerminalLine(const std::string& prompt, bool secr
             }
             if (c == '\n')
                 break;
-            line += c;
+            line.append(c);
         }
         OPENSSL_cleanse(&c, sizeof c);
     }
     if (secret)
         WriteAll(tty.get(), "\n");
-    if (ended && line.empty())
+    if (ended && line.text().empty())
         return std::nullopt;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
+    if (!line.text().empty() && line.text().back() == '\r')
+        line.dropBack(1);
+    return line.text();
 }
 
 } // namespace
@@ -106,36 +104,6 @@ std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
 std::optional<std::string> ReadAnswerFromTerminal(const std::string& prompt)
 {
     return ReadTerminalLine(prompt, false);
-}
-
-std::string ReadPasswordFile(const std::string& path)
-{
-    UniqueFd fd = OpenRegularFileForReading(path);
-    if (!fd)
-        throw Error(CannotOpenFileText(path, errno));
-    std::string line;
-    char buffer[256];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            OPENSSL_cleanse(buffer, sizeof buffer);
-            throw Error(CannotOpenFileText(path, errno));
-        }
-        if (n == 0)
-            break;
-        line.append(buffer, static_cast<std::size_t>(n));
-        if (line.find('\n') != std::string::npos || line.size() > 4096)
-            break;
-    }
-    OPENSSL_cleanse(buffer, sizeof buffer);
-    const std::size_t end = line.find('\n');
-    std::string first = line.substr(0, end);
-    OPENSSL_cleanse(line.data(), line.capacity());
-    if (!first.empty() && first.back() == '\r')
-        first.pop_back();
-    return first;
 }
 
 } // namespace ordalis::tools

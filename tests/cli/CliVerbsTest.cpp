@@ -1,0 +1,112 @@
+// ordalis-cli's verbs as its command line sees them: which options each takes,
+// the words of its refusals, and the program's help that lists them.
+
+#include "tools/cli/CliOptions.h"
+#include "tools/cli/CliRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace ordalis::cli {
+namespace {
+
+std::string Refusal(const std::vector<std::string>& args)
+{
+    try {
+        ParseCliOptions(args);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+TEST(CliVerbs, EachVerbTakesItsOwnOptions)
+{
+    const struct {
+        const char* verb;
+        std::vector<std::string> options;
+    } verbs[] = {
+        {"sign", {"--cert", "--attached", "--base64", "--pack", "--password-file", "--json", "--help"}},
+        {"verify", {"--json", "--help"}},
+        {"encrypt", {"--cert", "--cert-file", "--json", "--help"}},
+        {"decrypt", {"--password-file", "--json", "--help"}},
+    };
+    const std::vector<std::string> valued = {"--cert", "--cert-file", "--password-file"};
+    for (const auto& verb : verbs) {
+        for (const char* option :
+             {"--cert", "--cert-file", "--password-file", "--attached", "--base64", "--pack", "--json", "--help"}) {
+            std::vector<std::string> args = {verb.verb, "a.txt", option};
+            if (std::count(valued.begin(), valued.end(), option))
+                args.push_back("value");
+            const bool takes = std::count(verb.options.begin(), verb.options.end(), option) != 0;
+            EXPECT_EQ(Refusal(args), takes ? std::string("accepted")
+                                           : "параметр " + std::string(option) + " не подходит к команде " + verb.verb)
+                << verb.verb << " " << option;
+        }
+    }
+    EXPECT_EQ(Refusal({}), "не указана команда (sign, verify, encrypt, decrypt)");
+    EXPECT_EQ(Refusal({"Sign", "a.txt"}), "неизвестная команда: Sign");
+    EXPECT_EQ(Refusal({"decrypt", "--json"}), "не указан ни один файл");
+}
+
+TEST(CliVerbs, ParsedOptionsAndFiles)
+{
+    const CliOptions options =
+        ParseCliOptions({"sign", "a", "--cert", "--pack", "--base64", "b", "--", "--json", "-h"});
+    ASSERT_NE(options.verb, nullptr);
+    EXPECT_EQ(options.verb->name, "sign");
+    EXPECT_EQ(options.value("--cert"), "--pack");
+    EXPECT_TRUE(options.flag("--base64"));
+    EXPECT_FALSE(options.flag("--json"));
+    EXPECT_EQ(options.files(), (std::vector<std::string>{"a", "b", "--json", "-h"}));
+    EXPECT_TRUE(ParseCliOptions({"help"}).help);
+    EXPECT_TRUE(ParseCliOptions({"verify", "--help"}).help) << "help needs no file";
+}
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun RunWith(const std::vector<std::string>& args)
+{
+    std::istringstream in;
+    std::ostringstream out, err;
+    Terminal terminal{in, out, err, false, nullptr, nullptr};
+    CliRun run;
+    run.status = RunCli(args, terminal);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+TEST(CliVerbs, EncryptNeedsExactlyOneRecipientOption)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"encrypt", "a.txt"}, {"encrypt", "a.txt", "--cert", "x", "--cert-file", "y.cer"}}) {
+        const CliRun run = RunWith(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "ordalis-cli: для encrypt нужен ровно один из параметров --cert или --cert-file\n"
+                           "'ordalis-cli --help' lists the commands.\n");
+        EXPECT_TRUE(run.out.empty());
+    }
+}
+
+TEST(CliVerbs, ProgramHelpListsEveryVerb)
+{
+    const CliRun run = RunWith({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n"
+              "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]\n"
+              "  ordalis-cli verify FILE SIGNATURE [--json]\n"
+              "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]\n"
+              "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"
+              "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
+              "1 a signature is invalid (verify), 2 any other failure.\n");
+    EXPECT_TRUE(run.err.empty());
+}
+
+} // namespace
+} // namespace ordalis::cli

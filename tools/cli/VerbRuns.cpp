@@ -1,0 +1,57 @@
+#include "tools/cli/VerbRuns.h"
+
+#include "common/Error.h"
+#include "tools/cli/Batch.h"
+#include "tools/cli/CliOptions.h"
+#include "tools/cli/CliTabs.h"
+#include "tools/cli/SignaturePairs.h"
+
+namespace ordalis::cli {
+
+int RunSign(const CliOptions& options, Batch& batch)
+{
+    if (!batch.useCertificate(options.value("--cert"), true))
+        return 2;
+    return batch.run(SingleFiles(options.files()), [&](const Job& job, TerminalDesktop& desktop) {
+        CliSignTab tab(job.file, options.flag("--pack"), options.flag("--base64"), options.flag("--attached"));
+        return SignOperation(tab, desktop);
+    });
+}
+
+int RunVerify(const CliOptions& options, Batch& batch)
+{
+    std::vector<Job> jobs;
+    for (auto& [file, signature] : VerifyPairs(options.files()))
+        jobs.push_back({std::move(file), std::move(signature)});
+    return batch.run(jobs, [](const Job& job, TerminalDesktop& desktop) {
+        if (job.signature.empty())
+            throw Error("Не найдена подпись к файлу " + job.file + " (ожидался " + job.file + ".sig или " + job.file +
+                        ".p7s)");
+        CliVerifyTab tab(job.file, job.signature, desktop);
+        return VerifyOperation(tab, desktop);
+    });
+}
+
+int RunEncrypt(const CliOptions& options, Batch& batch)
+{
+    const auto certId = options.value("--cert");
+    const auto certFile = options.value("--cert-file");
+    if (certId.has_value() == certFile.has_value())
+        throw UsageError("для encrypt нужен ровно один из параметров --cert или --cert-file");
+    if (certId && !batch.useCertificate(certId, false))
+        return 2;
+    return batch.run(SingleFiles(options.files()), [&](const Job& job, TerminalDesktop& desktop) {
+        CliEncryptTab tab(job.file, certFile.value_or(""));
+        return EncryptOperation(tab, desktop);
+    });
+}
+
+int RunDecrypt(const CliOptions& options, Batch& batch)
+{
+    return batch.run(SingleFiles(options.files()), [](const Job& job, TerminalDesktop& desktop) {
+        CliDecryptTab tab(job.file);
+        return DecryptOperation(tab, desktop);
+    });
+}
+
+} // namespace ordalis::cli
