@@ -1,6 +1,7 @@
 #include "tools/cli/TerminalDesktop.h"
 
 #include "common/LastError.h"
+#include "common/UserTexts.h"
 
 #include <ostream>
 
@@ -68,8 +69,7 @@ std::optional<std::string> TerminalDesktop::askPassword(const std::string& what,
     }
     if (!m_terminal.interactive || !m_terminal.readSecret)
         return std::nullopt;
-    const std::string prompt =
-        (attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль закрытого ключа ") + what + ": ";
+    const std::string prompt = texts::KeyPasswordQuestion(what, attempt) + ": ";
     std::optional<std::string> typed = m_terminal.readSecret(prompt);
     if (!typed)
         return std::nullopt;
