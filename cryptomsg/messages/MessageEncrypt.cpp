@@ -5,6 +5,7 @@
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/messages/MessageSupport.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 
@@ -29,20 +30,11 @@ bool ParaIsValid(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipientCount, P
     return std::all_of(recipients, recipients + recipientCount, [](PCCERT_CONTEXT r) { return r && r->pCertInfo; });
 }
 
-// The GOST public-key algorithms: GOST R 34.10-2001, -2012 (256 and 512 bits).
-bool IsGostKeyAlgorithm(const char* oid)
-{
-    static const char* const kGostKeys[] = {"1.2.643.2.2.19", "1.2.643.7.1.1.1.1", "1.2.643.7.1.1.1.2"};
-    return oid && std::any_of(std::begin(kGostKeys), std::end(kGostKeys),
-                              [oid](const char* gost) { return std::strcmp(oid, gost) == 0; });
-}
-
-// The content cipher for the recipient's key algorithm. Kuznyechik and Magma
-// are not offered: the engine corrupts CMS content longer than one key section
-// with them. Null with the last error set.
+// The content cipher for the recipient's key algorithm. Null with the last error set.
 const EVP_CIPHER* ContentCipherFor(const char* keyAlgorithm)
 {
-    const EVP_CIPHER* cipher = IsGostKeyAlgorithm(keyAlgorithm) ? EVP_get_cipherbynid(NID_id_Gost28147_89) : nullptr;
+    const GostAlgorithm* gost = GostAlgorithmForKey(keyAlgorithm);
+    const EVP_CIPHER* cipher = gost ? EVP_get_cipherbynid(gost->contentCipherNid) : nullptr;
     // The encrypted content is written in place of the plain one, so it must be as long.
     if (!cipher || EVP_CIPHER_get_block_size(cipher) != 1 ||
         (EVP_CIPHER_get_flags(cipher) & EVP_CIPH_FLAG_CIPHER_WITH_MAC) != 0) {
@@ -63,7 +55,7 @@ CmsPtr NewEnvelope(const EVP_CIPHER* cipher, DWORD count, PCCERT_CONTEXT recipie
         return nullptr;
     }
     for (DWORD i = 0; i < count; ++i) {
-        if (!IsGostKeyAlgorithm(recipients[i]->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId)) {
+        if (!GostAlgorithmForKey(recipients[i]->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId)) {
             FailWith(codes::UnknownAlgo);
             return nullptr;
         }

@@ -4,6 +4,7 @@
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
@@ -11,7 +12,6 @@
 
 #include <openssl/err.h>
 
-#include <cstring>
 #include <optional>
 
 namespace ordalis {
@@ -23,8 +23,7 @@ inline constexpr int kPasswordAttempts = 3;
 
 bool IsGostKey(PCCERT_CONTEXT certificate)
 {
-    const char* oid = certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
-    return oid && std::strncmp(oid, "1.2.643.", 8) == 0;
+    return IsInGostArc(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);
 }
 
 // Wipes a password the prompt returned once it has been tried.
