@@ -6,6 +6,8 @@
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/ContentCipherCheck.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/messages/MessageRecipient.h"
 #include "cryptomsg/messages/MessageSupport.h"

@@ -4,6 +4,7 @@
 #include "common/ErrorCodes.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/messages/MessageSupport.h"
 #include "cryptomsg/cryptoapi/OsslError.h"

@@ -5,6 +5,7 @@
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <openssl/err.h>
 

@@ -9,6 +9,7 @@
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/StoreFileFormats.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <openssl/err.h>
 

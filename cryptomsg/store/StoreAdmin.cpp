@@ -11,6 +11,7 @@
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreKeyPair.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <openssl/err.h>
 
