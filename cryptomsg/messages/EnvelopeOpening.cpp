@@ -141,4 +141,22 @@ std::optional<ByteBuffer> Envelope::decrypt(X509* recipient, EVP_PKEY* key)
     return content;
 }
 
+std::optional<ByteBuffer> Decrypt(ByteView envelope, std::span<X509* const> candidates,
+                                  const RecipientKeyLookup& keyOf)
+{
+    std::optional<Envelope> opened = Envelope::Decode(envelope);
+    if (!opened)
+        return std::nullopt;
+    const auto recipient = std::find_if(candidates.begin(), candidates.end(),
+                                        [&opened](X509* candidate) { return opened->isAddressedTo(candidate); });
+    if (recipient == candidates.end()) {
+        FailWith(codes::NoDecryptCert);
+        return std::nullopt;
+    }
+    EvpPkeyPtr key = keyOf(*recipient);
+    if (!key)
+        return std::nullopt;
+    return opened->decrypt(*recipient, key.get());
+}
+
 } // namespace ordalis

@@ -10,6 +10,7 @@
 #include "cryptomsg/messages/OutgoingMessage.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -86,5 +87,13 @@ private:
     BorrowedContent m_borrowed; // after m_cms: given back before the message is freed
     ByteView m_der;
 };
+
+// The private key of a recipient's certificate, or null with the last error set.
+using RecipientKeyLookup = std::function<EvpPkeyPtr(X509* recipient)>;
+
+// Decrypts an EnvelopedData for the first of the candidates it is addressed
+// to; only that candidate's key is looked up (which may ask for its password).
+std::optional<ByteBuffer> Decrypt(ByteView envelope, std::span<X509* const> candidates,
+                                  const RecipientKeyLookup& keyOf);
 
 } // namespace ordalis

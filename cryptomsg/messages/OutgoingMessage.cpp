@@ -40,7 +40,7 @@ long OutgoingMessage::encodeInto(std::span<unsigned char> out)
     // The carried content is the envelope's last element, so its octets end the encoding.
     unsigned char* content = out.data() + (length - static_cast<long>(m_content.size()));
     if ((!m_content.empty() && std::memcmp(content, m_content.data(), m_content.size()) != 0) ||
-        !encryptInPlace(content)) {
+        !encryptCarriedInto(content)) {
         OPENSSL_cleanse(out.data(), static_cast<std::size_t>(length));
         FailFromOpenSsl(codes::MsgError);
         return -1;
@@ -60,14 +60,15 @@ std::optional<ByteBuffer> OutgoingMessage::toDer()
     return der;
 }
 
-bool OutgoingMessage::encryptInPlace(unsigned char* content)
+// Encrypts the caller's content into its place in the encoding.
+bool OutgoingMessage::encryptCarriedInto(unsigned char* place)
 {
     constexpr std::size_t kPiece = std::size_t{1} << 24;
     const std::size_t size = m_content.size();
     for (std::size_t done = 0; done < size;) {
         const int n = static_cast<int>(std::min(size - done, kPiece));
         int written = 0;
-        if (EVP_CipherUpdate(m_cipher, content + done, &written, m_content.data() + done, n) != 1 || written != n)
+        if (EVP_CipherUpdate(m_cipher, place + done, &written, m_content.data() + done, n) != 1 || written != n)
             return false;
         done += static_cast<std::size_t>(n);
     }

@@ -45,7 +45,7 @@ public:
     std::optional<ByteBuffer> toDer();
 
 private:
-    bool encryptInPlace(unsigned char* content);
+    bool encryptCarriedInto(unsigned char* place);
 
     CmsPtr m_cms;
     BorrowedContent m_carried; // after m_cms: given back before the message is freed

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace ordalis::test {
 namespace {
 
@@ -177,6 +179,36 @@ TEST_F(CoreEnvelopes, OpenSslEnvelopeOpensForItsRecipientOnly)
 
     EXPECT_FALSE(Envelope::Decode(View(der.substr(0, der.size() - 1))));
     EXPECT_EQ(GetLastError(), codes::Asn1Eod);
+}
+
+TEST_F(CoreEnvelopes, DecryptAsksForTheKeyOfTheAddressedCandidateOnly)
+{
+    X509* recipients[] = {recipient.pair.certificate.get()};
+    std::optional<OutgoingMessage> made = EncryptFor(recipients, View(content));
+    ASSERT_TRUE(made);
+    const std::optional<ByteBuffer> der = made->toDer();
+    ASSERT_TRUE(der);
+    std::vector<X509*> asked;
+    const RecipientKeyLookup keyOf = [&](X509* candidate) {
+        asked.push_back(candidate);
+        EVP_PKEY* key = candidate == recipient.pair.certificate.get() ? recipient.pair.key.get() : nullptr;
+        if (key)
+            EVP_PKEY_up_ref(key);
+        return EvpPkeyPtr(key);
+    };
+
+    X509* candidates[] = {outsider.pair.certificate.get(), recipient.pair.certificate.get()};
+    const std::optional<ByteBuffer> opened = Decrypt(der->bytes(), candidates, keyOf);
+    ASSERT_TRUE(opened) << std::hex << GetLastError();
+    EXPECT_TRUE(Text(*opened) == content);
+    EXPECT_EQ(asked, std::vector<X509*>{recipient.pair.certificate.get()});
+
+    asked.clear();
+    X509* strangers[] = {outsider.pair.certificate.get()};
+    EXPECT_FALSE(Decrypt(der->bytes(), strangers, keyOf));
+    EXPECT_EQ(GetLastError(), codes::NoDecryptCert);
+    EXPECT_TRUE(asked.empty()) << "no password is asked of a certificate the message is not for";
+    EXPECT_EQ(ERR_peek_error(), 0u);
 }
 
 TEST_F(CoreEnvelopes, KeyOfAnotherCertificateOpensNothingAndLeavesNothingBehind)
