@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 namespace ordalis {
 
@@ -19,15 +20,21 @@ bool ContentParts::assign(DWORD count, const BYTE* const parts[], const DWORD si
     m_parts.clear();
     if (count > 0 && (!parts || !sizes))
         return FailWith(codes::InvalidArg);
-    std::vector<std::span<const BYTE>> checked;
-    checked.reserve(count);
+    std::size_t total = 0;
     for (DWORD i = 0; i < count; ++i) {
-        if (sizes[i] > 0 && !parts[i])
+        if ((sizes[i] > 0 && !parts[i]) || sizes[i] > kMaxContentSize - total)
             return FailWith(codes::InvalidArg);
-        checked.push_back(sizes[i] == 0 ? std::span<const BYTE>() : std::span<const BYTE>(parts[i], sizes[i]));
+        total += sizes[i];
     }
-    if (!ContentSize(checked))
-        return FailWith(codes::InvalidArg);
+    std::vector<std::span<const BYTE>> checked;
+    // No exception leaves a call of the CryptoAPI shape.
+    try {
+        checked.reserve(count);
+    } catch (const std::bad_alloc&) {
+        return FailWith(codes::NoMemory);
+    }
+    for (DWORD i = 0; i < count; ++i)
+        checked.push_back(sizes[i] == 0 ? std::span<const BYTE>() : std::span<const BYTE>(parts[i], sizes[i]));
     m_parts = std::move(checked);
     return true;
 }
