@@ -3,6 +3,7 @@
 #include "common/ErrorBoxText.h"
 #include "app/KeyMark.h"
 #include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

@@ -4,6 +4,7 @@
 
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "fuzz/FuzzScratch.h"
 #include "fuzz/FuzzSupport.h"
 

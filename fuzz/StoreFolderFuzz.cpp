@@ -7,6 +7,7 @@
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreAdmin.h"

@@ -2,6 +2,7 @@
 
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "fuzz/FuzzSupport.h"
 

@@ -6,6 +6,8 @@
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 
 #include <openssl/pem.h>

@@ -1,98 +1,51 @@
 // CryptEncryptMessage: DER EnvelopedData for one or more GOST recipients, the
-// content encrypted with GOST 28147-89 (CFB) under a key sent by GOST key transport.
+// content encrypted with the cipher of the key algorithm the caller names; an
+// adapter over EncryptFor (MessageCore.h).
 
 #include "common/ErrorCodes.h"
+#include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
-#include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
-#include "cryptomsg/messages/MessageSupport.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
-
-#include <openssl/crypto.h>
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/messages/MessageCore.h"
+#include "cryptomsg/messages/MessageSupport.h"
 
 #include <algorithm>
-#include <cstring>
+#include <vector>
 
 namespace ordalis {
 
 namespace {
 
-constexpr unsigned kEnvelopeFlags = CMS_BINARY;
+// Fields the adapter does not implement: the content cipher's parameters are
+// its own, and the engine needs no provider of the caller's.
+bool SetsUnsupportedField(const CRYPT_ENCRYPT_MESSAGE_PARA& para)
+{
+    return para.hCryptProv || para.pvEncryptionAuxInfo || para.dwFlags || para.dwInnerContentType;
+}
 
 bool ParaIsValid(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipientCount, PCCERT_CONTEXT recipients[],
                  const BYTE* content, DWORD contentSize, const DWORD* outSize)
 {
-    if (!para || !outSize || para->cbSize < kEncryptMessageParaSize || !IsMessageEncoding(para->dwMsgEncodingType))
+    if (!para || !outSize || para->cbSize < kEncryptMessageParaSize || !IsMessageEncoding(para->dwMsgEncodingType) ||
+        SetsUnsupportedField(*para))
         return false;
     if (recipientCount == 0 || !recipients || (contentSize > 0 && !content) || contentSize > kMaxContentSize)
         return false;
     return std::all_of(recipients, recipients + recipientCount, [](PCCERT_CONTEXT r) { return r && r->pCertInfo; });
 }
 
-// The GOST public-key algorithms: GOST R 34.10-2001, -2012 (256 and 512 bits).
-bool IsGostKeyAlgorithm(const char* oid)
-{
-    static const char* const kGostKeys[] = {"1.2.643.2.2.19", "1.2.643.7.1.1.1.1", "1.2.643.7.1.1.1.2"};
-    return oid && std::any_of(std::begin(kGostKeys), std::end(kGostKeys),
-                              [oid](const char* gost) { return std::strcmp(oid, gost) == 0; });
-}
-
-// The content cipher for the recipient's key algorithm. Kuznyechik and Magma
-// are not offered: the engine corrupts CMS content longer than one key section
-// with them. Null with the last error set.
+// The content cipher: callers name it by the recipient's key algorithm, whose
+// GOST table row gives it. Null with the last error set.
 const EVP_CIPHER* ContentCipherFor(const char* keyAlgorithm)
 {
-    const EVP_CIPHER* cipher = IsGostKeyAlgorithm(keyAlgorithm) ? EVP_get_cipherbynid(NID_id_Gost28147_89) : nullptr;
-    // The encrypted content is written in place of the plain one, so it must be as long.
-    if (!cipher || EVP_CIPHER_get_block_size(cipher) != 1 ||
-        (EVP_CIPHER_get_flags(cipher) & EVP_CIPH_FLAG_CIPHER_WITH_MAC) != 0) {
+    const GostAlgorithm* gost = GostAlgorithmForKey(keyAlgorithm);
+    const EVP_CIPHER* cipher = gost ? EVP_get_cipherbynid(gost->contentCipherNid) : nullptr;
+    if (!cipher)
         FailWith(codes::UnknownAlgo);
-        return nullptr;
-    }
     return cipher;
-}
-
-// An envelope with a recipient entry (key transport) for each certificate. Null with the last error set.
-CmsPtr NewEnvelope(const EVP_CIPHER* cipher, DWORD count, PCCERT_CONTEXT recipients[])
-{
-    // Plain CMS_encrypt fails for GOST recipients: the engine needs the content
-    // cipher named on each recipient's key context before the key is sent.
-    CmsPtr cms(CMS_encrypt(nullptr, nullptr, cipher, kEnvelopeFlags | CMS_PARTIAL));
-    if (!cms) {
-        FailFromOpenSsl(codes::MsgError);
-        return nullptr;
-    }
-    for (DWORD i = 0; i < count; ++i) {
-        if (!IsGostKeyAlgorithm(recipients[i]->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId)) {
-            FailWith(codes::UnknownAlgo);
-            return nullptr;
-        }
-        CMS_RecipientInfo* recipient =
-            CMS_add1_recipient_cert(cms.get(), CertContextX509(recipients[i]), kEnvelopeFlags | CMS_KEY_PARAM);
-        EVP_PKEY_CTX* keyContext = recipient ? CMS_RecipientInfo_get0_pkey_ctx(recipient) : nullptr;
-        if (!keyContext || EVP_PKEY_CTX_ctrl(keyContext, -1, -1, EVP_PKEY_CTRL_CIPHER,
-                                             EVP_CIPHER_get_nid(cipher), nullptr) <= 0) {
-            FailFromOpenSsl(codes::UnknownAlgo);
-            return nullptr;
-        }
-    }
-    return cms;
-}
-
-// Encrypts the content into out with the content cipher that CMS set up.
-bool EncryptInto(EVP_CIPHER_CTX* cipher, const BYTE* content, std::size_t size, BYTE* out)
-{
-    constexpr std::size_t kPiece = std::size_t{1} << 24;
-    for (std::size_t done = 0; done < size;) {
-        const int n = static_cast<int>(std::min(size - done, kPiece));
-        int written = 0;
-        if (EVP_CipherUpdate(cipher, out + done, &written, content + done, n) != 1 || written != n)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    unsigned char tail[EVP_MAX_BLOCK_LENGTH];
-    int written = 0;
-    return EVP_CipherFinal_ex(cipher, tail, &written) == 1 && written == 0;
 }
 
 } // namespace
@@ -108,35 +61,21 @@ BOOL CryptEncryptMessage(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipient
     const EVP_CIPHER* cipher = ContentCipherFor(para->ContentEncryptionAlgorithm.pszObjId);
     if (!cipher)
         return false;
-    CmsPtr cms = NewEnvelope(cipher, recipientCount, recipients);
-    if (!cms)
-        return false;
-    // Makes the content key and sends it to each recipient; the chain's cipher
-    // is then ready to encrypt. Its memory sink stays unused: the encrypted
-    // content goes straight into the caller's buffer instead of a growing copy.
-    BioPtr chain(CMS_dataInit(cms.get(), nullptr));
-    BIO* cipherBio = chain ? BIO_find_type(chain.get(), BIO_TYPE_CIPHER) : nullptr;
-    EVP_CIPHER_CTX* cipherContext = nullptr;
-    if (!cipherBio || BIO_get_cipher_ctx(cipherBio, &cipherContext) != 1 || !cipherContext)
-        return FailFromOpenSsl(codes::MsgError);
-
-    // Encoded first with the plain content in its place, which fixes every length.
-    const std::span<const BYTE> plain(toBeEncrypted, toBeEncryptedSize);
-    BorrowedContent placeholder;
-    if (!placeholder.attach(CMS_get0_content(cms.get()), plain))
+    std::vector<X509*> certificates(recipientCount);
+    std::transform(recipients, recipients + recipientCount, certificates.begin(), CertContextX509);
+    const ByteView plain = toBeEncryptedSize > 0 ? ByteView(toBeEncrypted, toBeEncryptedSize) : ByteView();
+    std::optional<OutgoingMessage> message = EncryptFor(certificates, plain, cipher);
+    if (!message)
         return false;
     if (!encryptedBlob)
-        return ReportSize(EncodedLength(cms.get()), encryptedBlobSize);
-    const long length = EncodeInto(cms.get(), encryptedBlob, encryptedBlobSize);
-    if (length < 0)
+        return ReportSize(message->encodedLength(), encryptedBlobSize);
+    const long length = message->encodeInto({encryptedBlob, *encryptedBlobSize});
+    if (length < 0) {
+        if (GetLastError() == codes::ErrorMoreData)
+            *encryptedBlobSize = static_cast<DWORD>(message->encodedLength());
         return false;
-    // The encrypted content is the envelope's last element, so its octets end the encoding.
-    BYTE* contentOut = encryptedBlob + (length - static_cast<long>(plain.size()));
-    if ((!plain.empty() && std::memcmp(contentOut, plain.data(), plain.size()) != 0) ||
-        !EncryptInto(cipherContext, plain.data(), plain.size(), contentOut)) {
-        OPENSSL_cleanse(encryptedBlob, static_cast<std::size_t>(length));
-        return FailFromOpenSsl(codes::MsgError);
     }
+    *encryptedBlobSize = static_cast<DWORD>(length);
     return Succeed();
 }
 

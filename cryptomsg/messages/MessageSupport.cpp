@@ -5,38 +5,49 @@
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <openssl/err.h>
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 namespace ordalis {
 
 bool ContentParts::assign(DWORD count, const BYTE* const parts[], const DWORD sizes[])
 {
-    m_count = 0;
-    m_total = 0;
+    m_parts.clear();
     if (count > 0 && (!parts || !sizes))
         return FailWith(codes::InvalidArg);
     std::size_t total = 0;
     for (DWORD i = 0; i < count; ++i) {
-        if (sizes[i] > 0 && !parts[i])
+        if ((sizes[i] > 0 && !parts[i]) || sizes[i] > kMaxContentSize - total)
             return FailWith(codes::InvalidArg);
         total += sizes[i];
-        if (total > kMaxContentSize)
-            return FailWith(codes::InvalidArg);
     }
-    m_count = count;
-    m_parts = parts;
-    m_sizes = sizes;
-    m_total = total;
+    std::vector<std::span<const BYTE>> checked;
+    // No exception leaves a call of the CryptoAPI shape.
+    try {
+        checked.reserve(count);
+    } catch (const std::bad_alloc&) {
+        return FailWith(codes::NoMemory);
+    }
+    for (DWORD i = 0; i < count; ++i)
+        checked.push_back(sizes[i] == 0 ? std::span<const BYTE>() : std::span<const BYTE>(parts[i], sizes[i]));
+    m_parts = std::move(checked);
     return true;
 }
 
-std::span<const BYTE> ContentParts::part(std::size_t i) const
+std::optional<std::size_t> ContentSize(std::span<const std::span<const BYTE>> parts)
 {
-    return m_sizes[i] == 0 ? std::span<const BYTE>() : std::span<const BYTE>(m_parts[i], m_sizes[i]);
+    std::size_t total = 0;
+    for (const std::span<const BYTE> part : parts) {
+        if (part.size() > kMaxContentSize - total)
+            return std::nullopt;
+        total += part.size();
+    }
+    return total;
 }
 
 bool WriteThrough(BIO* chain, std::span<const BYTE> bytes)
@@ -119,21 +130,21 @@ long EncodeInto(const CMS_ContentInfo* cms, BYTE* out, DWORD* outSize)
     return length;
 }
 
-CmsPtr DecodeMessage(const BYTE* bytes, DWORD size, int expectedType)
+CmsPtr DecodeMessage(std::span<const BYTE> bytes, int expectedType)
 {
-    if (!bytes || size == 0) {
+    if (bytes.empty()) {
         FailWith(codes::Asn1Eod);
         return nullptr;
     }
-    const unsigned char* p = bytes;
-    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(size)));
+    const unsigned char* p = bytes.data();
+    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(bytes.size())));
     if (!cms) {
         FailFromOpenSsl(codes::Asn1Corrupt);
         return nullptr;
     }
     // Bytes after the message are not covered by anything in it: a file with
     // them is not the message it claims to be.
-    if (p != bytes + size) {
+    if (p != bytes.data() + bytes.size()) {
         FailWith(codes::Asn1Corrupt);
         return nullptr;
     }

@@ -7,7 +7,10 @@
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/Ossl.h"
 
+#include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
 namespace ordalis {
 
@@ -16,16 +19,14 @@ class ContentParts {
 public:
     // False (last error InvalidArg) when a part is missing or the total exceeds what DER can carry here.
     bool assign(DWORD count, const BYTE* const parts[], const DWORD sizes[]);
-    std::size_t count() const { return m_count; }
-    std::span<const BYTE> part(std::size_t i) const;
-    std::size_t totalSize() const { return m_total; }
+    std::span<const std::span<const BYTE>> parts() const { return m_parts; }
 
 private:
-    std::size_t m_count = 0;
-    const BYTE* const* m_parts = nullptr;
-    const DWORD* m_sizes = nullptr;
-    std::size_t m_total = 0;
+    std::vector<std::span<const BYTE>> m_parts;
 };
+
+// The total length of content given in parts, or nothing when it exceeds kMaxContentSize.
+std::optional<std::size_t> ContentSize(std::span<const std::span<const BYTE>> parts);
 
 // The largest content accepted: it must fit an int-sized DER length with room for the headers.
 inline constexpr std::size_t kMaxContentSize = 0x7FF00000;
@@ -42,8 +43,8 @@ BioPtr NewNullBio();
 class BorrowedContent {
 public:
     BorrowedContent() = default;
-    BorrowedContent(const BorrowedContent&) = delete;
-    BorrowedContent& operator=(const BorrowedContent&) = delete;
+    BorrowedContent(BorrowedContent&& other) noexcept : m_string(std::exchange(other.m_string, nullptr)) {}
+    BorrowedContent& operator=(BorrowedContent&&) = delete;
     ~BorrowedContent();
 
     // Replaces *slot with a new string over bytes. False (last error set) on failure.
@@ -71,7 +72,7 @@ long EncodedLength(const CMS_ContentInfo* cms);
 // Decodes exactly one message of the given content type from bytes: empty,
 // truncated or damaged DER, trailing bytes and another content type fail with
 // the last error set.
-CmsPtr DecodeMessage(const BYTE* bytes, DWORD size, int expectedType);
+CmsPtr DecodeMessage(std::span<const BYTE> bytes, int expectedType);
 
 // The private key for a certificate: the one already acquired for its context,
 // or else acquired now (CryptAcquireCertificatePrivateKey). Null with the last error set.

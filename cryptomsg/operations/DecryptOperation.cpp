@@ -6,6 +6,8 @@
 #include "common/LastError.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"

@@ -3,6 +3,8 @@
 #include "common/FileContent.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
 #include "common/UserTexts.h"

@@ -5,35 +5,27 @@
 #include "common/LastError.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/StoreApi.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
 #include "sevenzip/PackSignedFile.h"
 #include "common/UserTexts.h"
 
-#include <cstring>
 #include <limits>
 
 namespace ordalis {
 
 namespace {
 
-// The hash that goes with each GOST public-key algorithm; any other key gets the
-// empty identifier and is refused by the message service.
+// The hash that goes with the certificate's GOST public-key algorithm; any other
+// key gets the empty identifier and is refused by the message service.
 const char* HashAlgorithmFor(const char* keyAlgorithm)
 {
-    static const struct {
-        const char* key;
-        const char* hash;
-    } table[] = {
-        {"1.2.643.2.2.19", "1.2.643.2.2.9"},
-        {"1.2.643.7.1.1.1.1", "1.2.643.7.1.1.2.2"},
-        {"1.2.643.7.1.1.1.2", "1.2.643.7.1.1.2.3"},
-    };
-    for (const auto& row : table)
-        if (keyAlgorithm && std::strcmp(keyAlgorithm, row.key) == 0)
-            return row.hash;
-    return "";
+    const GostAlgorithm* gost = GostAlgorithmForKey(keyAlgorithm);
+    return gost ? gost->hashOid : "";
 }
 
 void ReportFailedCall(DesktopSeam& desktop)

@@ -1,4 +1,5 @@
 #include "cryptomsg/operations/VerifyDetachedSignature.h"
+#include "cryptomsg/messages/MessageApi.h"
 
 #include "armour/Armour.h"
 #include "common/ByteBuffer.h"

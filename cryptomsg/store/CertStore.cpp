@@ -8,6 +8,7 @@
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/StoreFolder.h"
+#include "cryptomsg/store/StoreApi.h"
 
 namespace ordalis {
 

@@ -2,6 +2,7 @@
 
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/store/CertificateIds.h"
 
 #include <openssl/err.h>
@@ -15,21 +16,6 @@
 namespace ordalis {
 
 namespace {
-
-struct OidName {
-    const char* oid;
-    const char* name;
-};
-
-// Russian names for the GOST algorithms a user of this program meets.
-constexpr OidName kGostNames[] = {
-    {"1.2.643.2.2.19", "ГОСТ Р 34.10-2001"},
-    {"1.2.643.7.1.1.1.1", "ГОСТ Р 34.10-2012 256 бит"},
-    {"1.2.643.7.1.1.1.2", "ГОСТ Р 34.10-2012 512 бит"},
-    {"1.2.643.2.2.3", "ГОСТ Р 34.11-94/34.10-2001"},
-    {"1.2.643.7.1.1.3.2", "ГОСТ Р 34.11-2012/34.10-2012 256 бит"},
-    {"1.2.643.7.1.1.3.3", "ГОСТ Р 34.11-2012/34.10-2012 512 бит"},
-};
 
 std::string BioText(BIO* bio)
 {
@@ -61,9 +47,8 @@ std::string OidOf(const ASN1_OBJECT* object)
 std::string NameOf(const ASN1_OBJECT* object)
 {
     const std::string oid = OidOf(object);
-    for (const auto& known : kGostNames)
-        if (oid == known.oid)
-            return known.name;
+    if (const char* gost = GostAlgorithmName(oid.c_str()))
+        return gost;
     const int nid = OBJ_obj2nid(object);
     return nid != NID_undef ? OBJ_nid2ln(nid) : oid;
 }

@@ -4,15 +4,16 @@
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/StoreFileFormats.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <openssl/err.h>
 
-#include <cstring>
 #include <optional>
 
 namespace ordalis {
@@ -23,8 +24,7 @@ inline constexpr DWORD AT_KEYEXCHANGE = 1;
 
 bool IsGostKey(PCCERT_CONTEXT certificate)
 {
-    const char* oid = certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
-    return oid && std::strncmp(oid, "1.2.643.", 8) == 0;
+    return IsInGostArc(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);
 }
 
 // Opens the key once with the given password.

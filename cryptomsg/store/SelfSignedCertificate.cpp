@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 
 #include <openssl/bn.h>
 #include <openssl/err.h>
@@ -24,15 +25,21 @@ using BignumPtr = std::unique_ptr<BIGNUM, OsslFree<BN_free>>;
     throw Error(what + (detail[0] ? std::string(": ") + detail : std::string()));
 }
 
-EvpPkeyPtr GenerateKey(KeyAlgorithm algorithm)
+const GostAlgorithm* GostRowOf(KeyAlgorithm algorithm)
 {
-    int nid = EVP_PKEY_RSA;
     switch (algorithm) {
-    case KeyAlgorithm::Gost2001: nid = NID_id_GostR3410_2001; break;
-    case KeyAlgorithm::Gost2012_256: nid = NID_id_GostR3410_2012_256; break;
-    case KeyAlgorithm::Gost2012_512: nid = NID_id_GostR3410_2012_512; break;
+    case KeyAlgorithm::Gost2001: return GostAlgorithmForKeyNid(NID_id_GostR3410_2001);
+    case KeyAlgorithm::Gost2012_256: return GostAlgorithmForKeyNid(NID_id_GostR3410_2012_256);
+    case KeyAlgorithm::Gost2012_512: return GostAlgorithmForKeyNid(NID_id_GostR3410_2012_512);
     case KeyAlgorithm::Rsa2048: break;
     }
+    return nullptr;
+}
+
+EvpPkeyPtr GenerateKey(KeyAlgorithm algorithm)
+{
+    const GostAlgorithm* gost = GostRowOf(algorithm);
+    const int nid = gost ? gost->keyNid : EVP_PKEY_RSA;
     if (nid != EVP_PKEY_RSA && !EnsureGostEngine())
         throw Error("Криптопровайдер ГОСТ недоступен");
     EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_id(nid, nullptr));
@@ -52,13 +59,8 @@ EvpPkeyPtr GenerateKey(KeyAlgorithm algorithm)
 
 const EVP_MD* DigestFor(KeyAlgorithm algorithm)
 {
-    switch (algorithm) {
-    case KeyAlgorithm::Gost2001: return EVP_get_digestbyname("md_gost94");
-    case KeyAlgorithm::Gost2012_256: return EVP_get_digestbyname("md_gost12_256");
-    case KeyAlgorithm::Gost2012_512: return EVP_get_digestbyname("md_gost12_512");
-    case KeyAlgorithm::Rsa2048: return EVP_sha256();
-    }
-    return nullptr;
+    const GostAlgorithm* gost = GostRowOf(algorithm);
+    return gost ? EVP_get_digestbyname(gost->hashName) : EVP_sha256();
 }
 
 X509NamePtr ParseSubject(const std::string& subject)

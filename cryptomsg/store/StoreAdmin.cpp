@@ -12,6 +12,7 @@
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreKeyPair.h"
 #include "common/UserTexts.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <openssl/err.h>
 

@@ -1,6 +1,7 @@
 #include "tests/support/FakeDesktop.h"
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/StoreApi.h"
 
 namespace ordalis::test {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
 #include "tests/support/TempDir.h"
 

@@ -2,6 +2,7 @@
 
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <istream>
 #include <ostream>

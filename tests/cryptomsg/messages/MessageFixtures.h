@@ -3,6 +3,8 @@
 // Keys, certificates, stores and the openssl command line for the message tests.
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/TestStore.h"

@@ -1,0 +1,100 @@
+// The core's signing: a SignedData with one signer and no signed attributes.
+
+#include "common/ErrorCodes.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/GostAlgorithms.h"
+#include "cryptomsg/cryptoapi/OsslError.h"
+#include "cryptomsg/messages/MessageCore.h"
+
+namespace ordalis {
+
+namespace {
+
+// Without CMS_BINARY the content would be canonicalised as text and the
+// signature would cover other bytes than the file's.
+constexpr unsigned kSignFlags = CMS_BINARY | CMS_NOATTR | CMS_DETACHED;
+
+// The digest of the signer's GOST key algorithm. Null with the last error set.
+const EVP_MD* KeyDigest(X509* signer)
+{
+    ASN1_OBJECT* keyAlgorithm = nullptr;
+    X509_PUBKEY_get0_param(&keyAlgorithm, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(signer));
+    const GostAlgorithm* gost = keyAlgorithm ? GostAlgorithmForKeyNid(OBJ_obj2nid(keyAlgorithm)) : nullptr;
+    const EVP_MD* md = gost ? EVP_get_digestbyname(gost->hashName) : nullptr;
+    if (!md)
+        FailWith(codes::UnknownAlgo);
+    return md;
+}
+
+bool AddCertificates(CMS_ContentInfo* cms, std::span<X509* const> certificates)
+{
+    for (X509* certificate : certificates) {
+        if (!certificate)
+            return FailWith(codes::InvalidArg);
+        if (CMS_add1_cert(cms, certificate) != 1)
+            return FailFromOpenSsl(codes::MsgError);
+    }
+    return true;
+}
+
+// Hashes the content and signs it.
+bool SignContent(CMS_ContentInfo* cms, ContentView content)
+{
+    BioPtr sink = NewNullBio();
+    BioPtr chain(sink ? CMS_dataInit(cms, sink.get()) : nullptr);
+    if (!chain)
+        return FailFromOpenSsl(codes::NoMemory);
+    sink.release(); // the chain owns it now
+    for (const ByteView part : content)
+        if (!WriteThrough(chain.get(), part))
+            return FailFromOpenSsl(codes::MsgError);
+    // The GOST engine insists on the key's own digest: another one fails here.
+    if (CMS_dataFinal(cms, chain.get()) != 1)
+        return FailFromOpenSsl(codes::BadAlgId);
+    return true;
+}
+
+} // namespace
+
+std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, ContentView content,
+                                            const SignatureOptions& options)
+{
+    if (!signer || !key || !ContentSize(content)) {
+        FailWith(codes::InvalidArg);
+        return std::nullopt;
+    }
+    if (!EnsureGostEngine())
+        return std::nullopt;
+    const EVP_MD* md = options.digest ? options.digest : KeyDigest(signer);
+    if (!md)
+        return std::nullopt;
+    if (X509_check_private_key(signer, key) != 1) {
+        FailWith(codes::NoKeyProperty);
+        return std::nullopt;
+    }
+    CmsPtr cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, kSignFlags | CMS_PARTIAL));
+    if (!cms) {
+        FailFromOpenSsl(codes::MsgError);
+        return std::nullopt;
+    }
+    // The certificates are the caller's list, so the signer's is not added on its own.
+    if (!CMS_add1_signer(cms.get(), signer, key, md, kSignFlags | CMS_NOCERTS)) {
+        FailFromOpenSsl(codes::BadAlgId);
+        return std::nullopt;
+    }
+    if (!AddCertificates(cms.get(), options.certificates) || !SignContent(cms.get(), content))
+        return std::nullopt;
+    return OutgoingMessage(std::move(cms));
+}
+
+std::optional<OutgoingMessage> SignAttached(X509* signer, EVP_PKEY* key, ByteView content,
+                                            const SignatureOptions& options)
+{
+    const ByteView parts[] = {content};
+    std::optional<OutgoingMessage> message = SignDetached(signer, key, parts, options);
+    if (message && !message->carry(content))
+        return std::nullopt;
+    return message;
+}
+
+} // namespace ordalis
