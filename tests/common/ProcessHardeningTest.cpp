@@ -1,3 +1,4 @@
+#include "tests/support/ChildProcess.h"
 #include "common/ProcessHardening.h"
 #include "tests/support/TempDir.h"
 
@@ -14,22 +15,11 @@
 namespace ordalis {
 namespace {
 
-// Runs body in a child process (the test process keeps its own settings) and
-// returns the child's wait status.
-template <class Body>
-int InChild(Body body)
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(body());
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return status;
-}
+using test::WaitStatusOfChild;
 
 TEST(ProcessHardening, NoCoreDumpAndNotDumpable)
 {
-    const int status = InChild([] {
+    const int status = WaitStatusOfChild([] {
         const rlimit generous{RLIM_INFINITY, RLIM_INFINITY};
         ::setrlimit(RLIMIT_CORE, &generous);
         DisableCoreDumps();
@@ -45,7 +35,7 @@ TEST(ProcessHardening, NoCoreDumpAndNotDumpable)
 TEST(ProcessHardening, ACrashAfterwardsWritesNoCore)
 {
     const test::TempDir folder;
-    const int status = InChild([&] {
+    const int status = WaitStatusOfChild([&] {
         if (::chdir(folder.path().c_str()) != 0)
             return 3;
         DisableCoreDumps();

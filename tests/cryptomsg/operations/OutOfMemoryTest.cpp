@@ -1,6 +1,7 @@
 // Decrypting a valid envelope with too little memory to hold it twice: the
 // user is told memory ran out, never that the file is damaged.
 
+#include "tests/support/ChildProcess.h"
 #include "cryptomsg/operations/Operations.h"
 #include "tests/cryptomsg/operations/TestTabs.h"
 #include "tests/support/FakeDesktop.h"
@@ -27,18 +28,6 @@ rlim_t MappedBytes()
         if (line.rfind("VmSize:", 0) == 0)
             return static_cast<rlim_t>(std::stoull(line.substr(7))) * 1024;
     return 0;
-}
-
-// The exit status of body run in a child process.
-template <class Body>
-int InChild(Body body)
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(body());
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Decrypts in a child process whose address space has room for the envelope
@@ -95,7 +84,7 @@ TEST(OutOfMemory, DecryptingSaysMemoryRanOutNotThatTheFileIsDamaged)
     ::mkdir(store.path("").c_str(), 0700);
     const std::string plain = store.path("large.bin");
     // Made in another process, so that this one holds no free memory of that size the decryption could reuse.
-    const int made = InChild([&] {
+    const int made = WaitStatusOfChild([&] {
         WriteFile(plain, std::string(40u << 20, '\x6b'));
         FakeDesktop encrypting;
         encrypting.certificateAnswers.push_back(store.indexOf("gost2012_256"));
@@ -103,7 +92,7 @@ TEST(OutOfMemory, DecryptingSaysMemoryRanOutNotThatTheFileIsDamaged)
         tab.file = plain;
         return EncryptOperation(tab, encrypting).succeeded ? 0 : 1;
     });
-    ASSERT_EQ(made, 0);
+    ASSERT_TRUE(WIFEXITED(made) && WEXITSTATUS(made) == 0);
     ::unlink(plain.c_str());
 
     struct stat st {};
