@@ -1,3 +1,4 @@
+#include "tests/support/ScopedLanguage.h"
 #include "tests/support/TestStore.h"
 #include "tools/cli/CliRunner.h"
 #include "tools/cli/JsonText.h"
@@ -109,6 +110,12 @@ TEST_F(CliTest, VerifyBatchReportsEachPair)
     EXPECT_NE(run.out.find("V - Подпись математически верна..."), std::string::npos);
     EXPECT_NE(run.out.find("X - Подпись математически не верна"), std::string::npos);
     EXPECT_NE(run.err.find("1 valid, 2 invalid, 1 failed"), std::string::npos) << run.err;
+    {
+        const ScopedLanguage russian("ru_RU.UTF-8");
+        const CliRun again = cli({"verify", file("a.txt"), file("b.txt"), file("c.txt"), file("x.txt")});
+        EXPECT_NE(again.err.find("верны: 1, неверны: 2, не удалось: 1\n"), std::string::npos) << again.err;
+        EXPECT_NE(again.err.find("Не найдена подпись к файлу " + file("x.txt")), std::string::npos) << again.err;
+    }
 
     EXPECT_EQ(cli({"verify", file("a.txt")}).status, 0);
     EXPECT_EQ(cli({"verify", file("b.txt"), file("b.txt.sig")}).status, 1);
@@ -275,6 +282,7 @@ TEST_F(CliTest, JsonLinesParseAndKeepOddFileNames)
 
 TEST_F(CliTest, FilesPastTheSizeLimitAreCalledTooLarge)
 {
+    const test::ScopedLanguage russian("ru_RU.UTF-8");
     ASSERT_EQ(cli({"sign", file("a.txt"), "--cert", "gost2012_256"}).status, 0);
     // Sparse: the size is real, the disk space is not used.
     const auto sized = [&](const std::string& name, off_t size) {

@@ -1,6 +1,7 @@
 // ordalis-cli's verbs as its command line sees them: which options each takes,
 // the words of its refusals, and the program's help that lists them.
 
+#include "tests/support/ScopedLanguage.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliRunner.h"
 
@@ -23,6 +24,7 @@ std::string Refusal(const std::vector<std::string>& args)
 
 TEST(CliVerbs, EachVerbTakesItsOwnOptions)
 {
+    const test::ScopedLanguage russian("ru_RU.UTF-8");
     const struct {
         const char* verb;
         std::vector<std::string> options;
@@ -87,9 +89,12 @@ TEST(CliVerbs, EncryptNeedsExactlyOneRecipientOption)
              {"encrypt", "a.txt"}, {"encrypt", "a.txt", "--cert", "x", "--cert-file", "y.cer"}}) {
         const CliRun run = RunWith(args);
         EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.err, "ordalis-cli: для encrypt нужен ровно один из параметров --cert или --cert-file\n"
+        EXPECT_EQ(run.err, "ordalis-cli: encrypt needs exactly one of --cert and --cert-file\n"
                            "'ordalis-cli --help' lists the commands.\n");
         EXPECT_TRUE(run.out.empty());
+        const test::ScopedLanguage russian("ru_RU.UTF-8");
+        EXPECT_EQ(RunWith(args).err, "ordalis-cli: для encrypt нужен ровно один из параметров --cert или --cert-file\n"
+                                     "'ordalis-cli --help' перечисляет команды.\n");
     }
 }
 
@@ -106,6 +111,19 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
               "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
               "1 a signature is invalid (verify), 2 any other failure.\n");
     EXPECT_TRUE(run.err.empty());
+}
+
+TEST(CliVerbs, HelpSpeaksTheUsersLanguage)
+{
+    const test::ScopedLanguage russian("ru_RU.UTF-8");
+    const CliRun program = RunWith({"--help"});
+    EXPECT_EQ(program.out.substr(0, program.out.find('\n')),
+              "ordalis-cli — подпись, проверка, шифрование и расшифровка файлов с сертификатами ГОСТ");
+    EXPECT_NE(program.out.find("  ordalis-cli verify ФАЙЛ ПОДПИСЬ [--json]\n"), std::string::npos) << program.out;
+    const CliRun verb = RunWith({"decrypt", "--help"});
+    EXPECT_NE(verb.out.find("Расшифровывает каждый ФАЙЛ.enc"), std::string::npos) << verb.out;
+    const test::ScopedLanguage english("en_GB.UTF-8");
+    EXPECT_NE(RunWith({"decrypt", "--help"}).out.find("Decrypts each FILE.enc"), std::string::npos);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The argument parser both terminal programs share, under each convention it offers.
 
+#include "tests/support/ScopedLanguage.h"
 #include "tools/common/Arguments.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,7 @@ TEST(Arguments, HelpWordsStandAnywhere)
 
 TEST(Arguments, Refusals)
 {
+    const test::ScopedLanguage russian("ru_RU.UTF-8");
     const ArgumentGrammar grammar = Grammar();
     EXPECT_EQ(Refusal({"--bogus"}, grammar), "unknown --bogus");
     EXPECT_EQ(Refusal({"a", "--cert"}, grammar), "после --cert нужно значение");
@@ -66,6 +68,7 @@ TEST(Arguments, DoubleDashEndsTheOptionsWhenTheGrammarSaysSo)
 
 TEST(Arguments, InlineValuesAndRepeats)
 {
+    const test::ScopedLanguage russian("ru_RU.UTF-8");
     ArgumentGrammar grammar = Grammar();
     grammar.valueAfterEquals = true;
     grammar.repeatIsError = true;

@@ -66,7 +66,7 @@ FileResult Batch::runOne(const Job& job, const FileRun& runFile)
         result.outputs = run.outputs;
         if (run.succeeded)
             result.outcome = Outcome::Succeeded;
-        else if (!m_verb.summary.invalid.empty() && m_desktop.log().failures.empty())
+        else if (!m_verb.summary.invalid.english.empty() && m_desktop.log().failures.empty())
             result.outcome = Outcome::Invalid;
     } catch (const InOutError& e) {
         SetLastError(static_cast<std::uint32_t>(e.code()));

@@ -35,10 +35,16 @@ void Tally::add(Outcome outcome)
 
 std::string Tally::summary(const SummaryWords& words) const
 {
-    std::string text = std::to_string(succeeded) + " " + std::string(words.done);
-    if (!words.invalid.empty())
-        text += ", " + std::to_string(invalid) + " " + std::string(words.invalid);
-    return text + ", " + std::to_string(failed) + " " + std::string(words.failed);
+    // "3 signed, 1 failed"; in Russian the count follows its word ("подписано: 3"),
+    // which needs no plural forms.
+    const bool russian = tools::MessageLanguage() == tools::Language::Russian;
+    const auto part = [russian](int count, const tools::Text& word) {
+        return russian ? tools::Say(word) + ": " + std::to_string(count) : std::to_string(count) + " " + tools::Say(word);
+    };
+    std::string text = part(succeeded, words.done);
+    if (!words.invalid.english.empty())
+        text += ", " + part(invalid, words.invalid);
+    return text + ", " + part(failed, words.failed);
 }
 
 } // namespace ordalis::cli

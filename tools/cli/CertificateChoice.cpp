@@ -1,5 +1,6 @@
 #include "tools/cli/CertificateChoice.h"
 
+#include "tools/cli/CliTexts.h"
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreApi.h"
@@ -14,7 +15,7 @@ namespace {
 std::string Line(PCCERT_CONTEXT certificate)
 {
     const CertificateDescription d = DescribeCertificate(certificate);
-    return d.subject + " (серийный номер " + d.serialHex + ", действителен до " + d.validTo + ")";
+    return tools::Say(texts::kCertificateLine, {d.subject, d.serialHex, d.validTo});
 }
 
 std::vector<CertContextPtr> KeyedCertificates(HCERTSTORE store)
@@ -30,12 +31,12 @@ std::vector<CertContextPtr> KeyedCertificates(HCERTSTORE store)
 CertContextPtr AskForOne(std::vector<CertContextPtr> candidates, Terminal& terminal, std::string& problem)
 {
     if (candidates.empty()) {
-        problem = "в хранилище нет сертификатов с закрытым ключом";
+        problem = tools::Say(texts::kNoKeyedCertificates);
         return nullptr;
     }
     for (std::size_t i = 0; i < candidates.size(); ++i)
         terminal.err << "  " << i + 1 << ") " << Line(candidates[i].get()) << "\n";
-    terminal.err << "Номер сертификата: " << std::flush;
+    terminal.err << tools::Say(texts::kCertificateNumber) << std::flush;
     std::string answer;
     std::getline(terminal.in, answer);
     std::size_t number = 0;
@@ -44,7 +45,7 @@ CertContextPtr AskForOne(std::vector<CertContextPtr> candidates, Terminal& termi
     } catch (const std::exception&) {
     }
     if (number == 0 || number > candidates.size()) {
-        problem = "сертификат не выбран";
+        problem = tools::Say(texts::kNoneChosen);
         return nullptr;
     }
     return std::move(candidates[number - 1]);
@@ -58,7 +59,7 @@ CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool need
     CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
     if (!id) {
         if (!terminal.interactive) {
-            problem = "не указан сертификат (--cert ID)";
+            problem = tools::Say(texts::kNoCertificateOption);
             return nullptr;
         }
         return AskForOne(KeyedCertificates(store.get()), terminal, problem);
@@ -67,12 +68,12 @@ CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool need
     if (matches.size() == 1)
         return std::move(matches.front());
     if (matches.empty()) {
-        problem = "в хранилище нет сертификата \"" + *id + "\"";
+        problem = tools::Say(texts::kNoSuchCertificate, {*id});
         matches = needKey ? KeyedCertificates(store.get()) : std::vector<CertContextPtr>{};
         if (!matches.empty())
-            problem += "; сертификаты с ключом:";
+            problem += tools::Say(texts::kKeyedCertificatesAre);
     } else {
-        problem = "\"" + *id + "\" подходит к нескольким сертификатам:";
+        problem = tools::Say(texts::kSeveralMatch, {*id});
     }
     for (const auto& match : matches)
         problem += "\n  " + Line(match.get());

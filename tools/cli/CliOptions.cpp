@@ -1,5 +1,7 @@
 #include "tools/cli/CliOptions.h"
 
+#include "tools/cli/CliTexts.h"
+
 namespace ordalis::cli {
 
 namespace {
@@ -15,7 +17,7 @@ tools::ArgumentGrammar GrammarOf(const Verb& verb)
     grammar.helpWords = {"--help"};
     grammar.doubleDashEndsOptions = true;
     grammar.unknownOption = [&verb](const std::string& name) {
-        return "параметр " + name + " не подходит к команде " + std::string(verb.name);
+        return tools::Say(texts::kOptionNotForVerb, {name, verb.name});
     };
     return grammar;
 }
@@ -33,7 +35,7 @@ std::string VerbList()
 CliOptions ParseCliOptions(const std::vector<std::string>& args)
 {
     if (args.empty())
-        throw UsageError("не указана команда (" + VerbList() + ")");
+        throw UsageError(tools::Say(texts::kNoCommand) + " (" + VerbList() + ")");
     CliOptions options;
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         options.help = true;
@@ -41,24 +43,22 @@ CliOptions ParseCliOptions(const std::vector<std::string>& args)
     }
     options.verb = FindVerb(args[0]);
     if (!options.verb)
-        throw UsageError("неизвестная команда: " + args[0]);
+        throw UsageError(tools::Say(texts::kUnknownCommand) + args[0]);
     static_cast<tools::ParsedArguments&>(options) =
         tools::ParseArguments({args.begin() + 1, args.end()}, GrammarOf(*options.verb));
     if (!options.help && options.files().empty())
-        throw UsageError("не указан ни один файл");
+        throw UsageError(tools::Say(texts::kNoFile));
     return options;
 }
 
 std::string HelpText(const std::string& name)
 {
     if (const Verb* verb = FindVerb(name))
-        return std::string(verb->help);
-    std::string text = "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n";
+        return tools::Say(verb->help);
+    std::string text = tools::Say(texts::kProgramHelpHead);
     for (const Verb& verb : Verbs())
-        text += "  " + std::string(verb.synopsis) + "\n";
-    return text + "\n"
-                  "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
-                  "1 a signature is invalid (verify), 2 any other failure.\n";
+        text += "  " + tools::Say(verb.synopsis) + "\n";
+    return text + tools::Say(texts::kProgramHelpFoot);
 }
 
 } // namespace ordalis::cli

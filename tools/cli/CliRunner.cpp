@@ -1,6 +1,7 @@
 #include "tools/cli/CliRunner.h"
 
 #include "common/Error.h"
+#include "tools/cli/CliTexts.h"
 #include "tools/cli/Batch.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/common/PasswordFile.h"
@@ -13,8 +14,7 @@ namespace {
 
 int Usage(Terminal& terminal, const std::string& message)
 {
-    terminal.err << "ordalis-cli: " << message << "\n"
-                 << "'ordalis-cli --help' lists the commands.\n";
+    terminal.err << "ordalis-cli: " << message << "\n" << tools::Say(texts::kSeeHelp) << "\n";
     return 2;
 }
 

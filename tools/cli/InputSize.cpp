@@ -1,5 +1,6 @@
 #include "tools/cli/InputSize.h"
 
+#include "tools/cli/CliTexts.h"
 #include "common/Error.h"
 #include "cryptomsg/messages/MessageSupport.h"
 
@@ -16,8 +17,7 @@ void CheckInputSize(const std::string& path)
         return;
     const auto size = static_cast<unsigned long long>(st.st_size);
     if (size > kMaxContentSize)
-        throw Error("Файл \"" + path + "\" слишком велик: " + std::to_string(size) +
-                    " байт, наибольший размер " + std::to_string(kMaxContentSize) + " байт (2047 МиБ)");
+        throw Error(tools::Say(texts::kFileTooBig, {path, std::to_string(size), std::to_string(kMaxContentSize)}));
 }
 
 } // namespace ordalis::cli

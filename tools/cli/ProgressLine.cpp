@@ -1,5 +1,7 @@
 #include "tools/cli/ProgressLine.h"
 
+#include "tools/cli/CliTexts.h"
+
 #include <ostream>
 #include <sys/stat.h>
 
@@ -10,7 +12,8 @@ ProgressLine::ProgressLine(Terminal& terminal, const std::string& file, bool ena
     struct stat st {};
     if (!enabled || !terminal.interactive || ::stat(file.c_str(), &st) != 0 || st.st_size < kThreshold)
         return;
-    m_terminal.err << "\r" << file << ": " << st.st_size / (1024 * 1024) << " МБ, обработка..." << std::flush;
+    m_terminal.err << "\r" << tools::Say(texts::kWorkingOn, {file, std::to_string(st.st_size / (1024 * 1024))})
+                   << std::flush;
     m_shown = true;
 }
 

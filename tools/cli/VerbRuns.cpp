@@ -1,5 +1,6 @@
 #include "tools/cli/VerbRuns.h"
 
+#include "tools/cli/CliTexts.h"
 #include "common/Error.h"
 #include "tools/cli/Batch.h"
 #include "tools/cli/CliOptions.h"
@@ -25,8 +26,7 @@ int RunVerify(const CliOptions& options, Batch& batch)
         jobs.push_back({std::move(file), std::move(signature)});
     return batch.run(jobs, [](const Job& job, TerminalDesktop& desktop) {
         if (job.signature.empty())
-            throw Error("Не найдена подпись к файлу " + job.file + " (ожидался " + job.file + ".sig или " + job.file +
-                        ".p7s)");
+            throw Error(tools::Say(texts::kNoSignatureFound, {job.file}));
         CliVerifyTab tab(job.file, job.signature, desktop);
         return VerifyOperation(tab, desktop);
     });
@@ -37,7 +37,7 @@ int RunEncrypt(const CliOptions& options, Batch& batch)
     const auto certId = options.value("--cert");
     const auto certFile = options.value("--cert-file");
     if (certId.has_value() == certFile.has_value())
-        throw UsageError("для encrypt нужен ровно один из параметров --cert или --cert-file");
+        throw UsageError(tools::Say(texts::kEncryptNeedsOneRecipient));
     if (certId && !batch.useCertificate(certId, false))
         return 2;
     return batch.run(SingleFiles(options.files()), [&](const Job& job, TerminalDesktop& desktop) {

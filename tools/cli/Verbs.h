@@ -3,6 +3,8 @@
 // The verbs of ordalis-cli, one row each: option checking, the help texts, the
 // summary line and the completion script are all made from this table.
 
+#include "tools/common/Language.h"
+
 #include <string_view>
 #include <vector>
 
@@ -22,16 +24,16 @@ struct CliOption {
 // The words of the summary line: "3 signed, 1 failed", or for a verb that can
 // find a signature invalid "2 valid, 1 invalid, 0 failed".
 struct SummaryWords {
-    std::string_view done;
-    std::string_view invalid; // empty: no file of this verb can come out invalid
-    std::string_view failed;
+    tools::Text done;
+    tools::Text invalid; // empty: no file of this verb can come out invalid
+    tools::Text failed;
 };
 
 struct Verb {
     std::string_view name;
     std::vector<std::string_view> options; // besides the options every verb takes
-    std::string_view synopsis;             // its line in the program's help
-    std::string_view help;                 // what 'ordalis-cli VERB --help' prints
+    tools::Text synopsis;                  // its line in the program's help
+    tools::Text help;                      // what 'ordalis-cli VERB --help' prints
     SummaryWords summary;
     // Runs the verb on the parsed command line; returns the exit status.
     int (*run)(const CliOptions& options, Batch& batch);
