@@ -3,7 +3,9 @@
 // command line (GOST engine); prints each side's wall time and peak memory.
 // Both sides run as child processes so that their numbers compare.
 //
-// usage: bench_messages [MiB (default 300)] [runs, median time taken (default 5)]
+// usage: bench_messages [MiB (default 300)] [runs, median time taken (default 5)] [KEY]
+// With KEY (gost2001, gost2012_256 or gost2012_512) only that key's signing and
+// verification run, besides encryption and decryption.
 
 #include "bench/support/ScratchFolder.h"
 #include "bench/support/BenchProcess.h"
@@ -159,7 +161,7 @@ std::vector<std::string> OpenSsl(std::vector<std::string> args)
     return args;
 }
 
-int Bench(long mib, int runs)
+int Bench(long mib, int runs, const std::string& onlyKey)
 {
     ScratchFolder folder;
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
@@ -177,6 +179,8 @@ int Bench(long mib, int runs)
 
     const std::string ourSig = folder.file("ours.sig"), theirSig = folder.file("theirs.sig");
     for (const Algorithm& a : kAlgorithms) {
+        if (!onlyKey.empty() && onlyKey != a.name)
+            continue;
         const std::string cert = folder.file(std::string(a.name) + ".pem"), key = folder.file(std::string(a.name) + ".key");
         Comparison sign{std::string("sign ") + a.name, 1.0, signTarget, {}, {}};
         Measure(sign, runs, {self, "--step", "sign", cert, key, a.hashOid, data, ourSig},
@@ -224,10 +228,10 @@ int main(int argc, char** argv)
         const long mib = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 300;
         const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
         if (mib <= 0 || runs <= 0)
-            throw Error("usage: bench_messages [MiB] [runs]");
+            throw Error("usage: bench_messages [MiB] [runs] [KEY]");
         if (!EnsureGostEngine())
             throw Error("the GOST engine is not available");
-        return Bench(mib, runs);
+        return Bench(mib, runs, argc > 3 ? argv[3] : "");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_messages: %s\n", e.what());
         return 1;
