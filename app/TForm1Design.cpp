@@ -26,6 +26,9 @@ QPushButton* NewButton(QWidget* sheet, const char* name, const QString& caption,
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
     button->setEnabled(enabled);
+    // Enter presses the focused button as Space does; Qt gives buttons that
+    // only inside dialogs.
+    button->setAutoDefault(true);
     return button;
 }
 
