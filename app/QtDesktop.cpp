@@ -90,7 +90,15 @@ void QtDesktop::openFolder(const std::string& folder)
 const CERT_CONTEXT* QtDesktop::selectCertificate(CertStore* store, const std::string& title)
 {
     ModalCursor cursor(*this);
-    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title), *this);
+    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title), CertificateUse::Any,
+                                      *this);
+}
+
+const CERT_CONTEXT* QtDesktop::selectSigningCertificate(CertStore* store, const std::string& title)
+{
+    ModalCursor cursor(*this);
+    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title),
+                                      CertificateUse::WithPrivateKey, *this);
 }
 
 void QtDesktop::viewCertificate(const CERT_CONTEXT* certificate)

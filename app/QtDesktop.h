@@ -25,6 +25,7 @@ public:
     void showError(const std::string& text) override;
     void openFolder(const std::string& folder) override;
     const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) override;
+    const CERT_CONTEXT* selectSigningCertificate(CertStore* store, const std::string& title) override;
     void viewCertificate(const CERT_CONTEXT* certificate) override;
     std::optional<std::string> askPassword(const std::string& what, int attempt) override;
     void setBusy(bool busy) override;

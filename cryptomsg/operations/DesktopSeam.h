@@ -38,6 +38,13 @@ public:
     // The certificate the user picked from the store (a new reference the caller
     // frees), or nullptr when the dialog was cancelled.
     virtual const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) = 0;
+    // The same, for an operation that needs the certificate's private key
+    // (signing): a desktop that can tell may show the certificates without one
+    // but refuse them, saying why.
+    virtual const CERT_CONTEXT* selectSigningCertificate(CertStore* store, const std::string& title)
+    {
+        return selectCertificate(store, title);
+    }
     virtual void viewCertificate(const CERT_CONTEXT* certificate) = 0;
 
     // Tells the user that a long step runs (the window shows the busy cursor).

@@ -52,7 +52,7 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     // Declared so that they are released certificate first, then provider, then store.
     CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
     ProviderPtr provider;
-    CertContextPtr certificate(desktop.selectCertificate(store.get(), "Укажите сертификат для подписи"));
+    CertContextPtr certificate(desktop.selectSigningCertificate(store.get(), "Укажите сертификат для подписи"));
     if (!certificate) {
         desktop.showNotice(texts::kNoCertificateChosen, NoticeKind::Failure);
         tab.clearFileToSign();
