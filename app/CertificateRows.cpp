@@ -46,7 +46,8 @@ void MarkValidity(QTreeWidgetItem* row, PCCERT_CONTEXT certificate)
     if (validity == 0)
         return;
     const bool expired = validity > 0;
-    row->setText(kValidTo, row->text(kValidTo) + (expired ? QStringLiteral(" (истёк)") : QStringLiteral(" (ещё не действует)")));
+    const QString mark = expired ? QStringLiteral(" (истёк)") : QStringLiteral(" (ещё не действует)");
+    row->setText(kValidTo, row->text(kValidTo) + mark);
     row->setToolTip(kValidTo, expired ? QStringLiteral("Срок действия сертификата истёк")
                                       : QStringLiteral("Срок действия сертификата ещё не начался"));
     row->setForeground(kValidTo, QColor(0xb0, 0x00, 0x00));

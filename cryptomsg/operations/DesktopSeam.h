@@ -2,6 +2,8 @@
 
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +22,22 @@ struct OpenFileRequest {
     std::string dialogName;
     std::string filter;
     std::string lastName;
+};
+
+// A step that may take long: what is done ("Подпись файла"), to which file, and
+// how many bytes it works through.
+struct LongStep {
+    std::string action;
+    std::string file;
+    std::uint64_t bytes = 0;
+};
+
+// How far a long step has come, where the step can tell. Safe on any thread.
+class StepProgress {
+public:
+    virtual ~StepProgress() = default;
+    virtual void setTotal(std::uint64_t total) = 0;
+    virtual void setDone(std::uint64_t done) = 0;
 };
 
 // Everything modal or external that the operations need: dialogs, notices, the
@@ -49,6 +67,20 @@ public:
 
     // Tells the user that a long step runs (the window shows the busy cursor).
     virtual void setBusy(bool busy) { (void)busy; }
+
+    // Runs work to its end and passes on what it throws. Here it simply runs;
+    // the window runs it on a thread of its own while its event loop paints a
+    // progress dialog, so work must not reach the user itself (a key's password
+    // prompt is the exception: the window takes it to its own thread).
+    virtual void runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work)
+    {
+        (void)step;
+        class Unreported final : public StepProgress {
+            void setTotal(std::uint64_t) override {}
+            void setDone(std::uint64_t) override {}
+        } unreported;
+        work(unreported);
+    }
 };
 
 } // namespace ordalis

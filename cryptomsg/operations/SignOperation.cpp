@@ -42,6 +42,19 @@ void ReportFailedCall(DesktopSeam& desktop)
     desktop.showNotice(ErrorReportText(code), NoticeKind::Failure);
 }
 
+// The packing, with the library's own count of the bytes packed shown as it goes.
+std::string PackWithProgress(DesktopSeam& desktop, const std::string& source, const std::string& signature,
+                             std::uint64_t bytes, const std::string& library)
+{
+    std::string archive;
+    desktop.runLongStep({"Упаковка в архив 7z", source, bytes}, [&](StepProgress& progress) {
+        archive = PackSignedFile(source, signature, library, [&progress](bool isTotal, std::uint64_t value) {
+            isTotal ? progress.setTotal(value) : progress.setDone(value);
+        });
+    });
+    return archive;
+}
+
 } // namespace
 
 OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOptions& options)
@@ -96,7 +109,10 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     }
     signedMessage.setSize(size);
     size = static_cast<DWORD>(signedMessage.length());
-    if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size)) {
+    const LongStep signing{"Подпись файла", source, content.length()};
+    if (!RunLongCall(desktop, signing, [&] {
+            return CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size);
+        })) {
         ReportFailedCall(desktop);
         return {};
     }
@@ -118,7 +134,8 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
 
     OperationResult result{true, {output}};
     if (tab.packChecked()) {
-        const std::string archive = PackSignedFile(source, output, options.sevenZipLibrary);
+        const std::string archive = PackWithProgress(desktop, source, output, content.length() + signedMessage.length(),
+                                                      options.sevenZipLibrary);
         desktop.showNotice("Создан архив:" + archive);
         tab.uncheckPack();
         tab.uncheckAttached();

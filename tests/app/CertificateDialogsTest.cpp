@@ -129,7 +129,8 @@ TEST_F(CertificateDialogs, SelectionListsTheStoreAndReturnsTheChosenCertificate)
         parent = modal->parentWidget();
         issuedTo = Column(list, ColumnTitled(list, QStringLiteral("Кому выдан")));
         const int key = ColumnTitled(list, QStringLiteral("Ключ"));
-        borisAlgorithm = RowOf(list, QStringLiteral("Борис"))->text(ColumnTitled(list, QStringLiteral("Алгоритм ключа")));
+        const int algorithm = ColumnTitled(list, QStringLiteral("Алгоритм ключа"));
+        borisAlgorithm = RowOf(list, QStringLiteral("Борис"))->text(algorithm);
         aliceMarked = !RowOf(list, QStringLiteral("Алиса"))->icon(key).isNull();
         borisMarked = !RowOf(list, QStringLiteral("Борис"))->icon(key).isNull();
         list->setCurrentItem(RowOf(list, QStringLiteral("Борис")));
