@@ -12,7 +12,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # Tests: GoogleTest and GoogleMock, the openssl tool the interoperability tests run.
 # Package: dpkg-shlibdeps (dpkg-dev) and file, which CPack runs to find the binaries;
 # the validators of the desktop data.
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libssl-dev libengine-gost-openssl p7zip-full
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libssl-dev
+          libengine-gost-openssl p7zip-full
           libgtest-dev libgmock-dev openssl
           dpkg-dev file desktop-file-utils appstream)
 
