@@ -9,13 +9,20 @@ class QWidget;
 
 namespace ordalis {
 
-// Lists the store's certificates (issued to, issued by, valid until, key
-// algorithm, a key mark for those whose private key the store holds) with View,
-// OK and Cancel. Returns a new reference to the chosen certificate, which the
-// caller frees, or nullptr when the user cancelled. View and its errors go
-// through desktop.
+// What the chosen certificate is for: anything, or an operation that needs its
+// private key, which refuses the certificates whose key the store lacks.
+enum class CertificateUse { Any, WithPrivateKey };
+
+// Lists the store's certificates sorted by whom they are issued to (issued to,
+// organisation, issued by, valid until with expired and not yet valid ones
+// marked, key algorithm, a key mark for those whose private key the store
+// holds, with its legend), shows the whole subject, serial number and
+// thumbprint of the selected one, with View, OK and Cancel; typing a name's
+// first letters selects it. Returns a new reference to the chosen certificate,
+// which the caller frees, or nullptr when the user cancelled. View and its
+// errors go through desktop.
 PCCERT_CONTEXT SelectCertificateFromStore(QWidget* parent, HCERTSTORE store, const QString& title,
-                                          DesktopSeam& desktop);
+                                          CertificateUse use, DesktopSeam& desktop);
 
 // Shows one certificate: a General tab (issued to, issued by, validity, whether
 // its private key is at hand) and a Details tab with every field.

@@ -3,16 +3,17 @@
 // Control changes that are painted at once, so the user sees the new state
 // before a long step that follows keeps the event loop busy.
 
+#include "app/PathLabel.h"
+
 #include <QCheckBox>
-#include <QLabel>
 
 #include <string>
 
 namespace ordalis {
 
-inline void SetCaptionNow(QLabel* label, const std::string& text)
+inline void SetCaptionNow(PathLabel* label, const std::string& text)
 {
-    label->setText(QString::fromStdString(text));
+    label->setPath(QString::fromStdString(text));
     label->adjustSize(); // labels size themselves to their caption
     label->repaint();
 }

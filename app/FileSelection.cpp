@@ -21,7 +21,7 @@ std::optional<std::string> TForm1::runOpenDialog(OpenDialogState& dialog)
 
 // A cancel keeps the slot's earlier value, which is measured again; an empty
 // slot is measured as the empty name and fails. The button is only ever enabled here.
-void TForm1::selectWithSizeCheck(OpenDialogState& dialog, std::string& slot, QLabel* label, QPushButton* button)
+void TForm1::selectWithSizeCheck(OpenDialogState& dialog, std::string& slot, PathLabel* label, QPushButton* button)
 {
     if (auto chosen = runOpenDialog(dialog))
         slot = std::move(*chosen);
@@ -36,7 +36,7 @@ void TForm1::selectWithSizeCheck(OpenDialogState& dialog, std::string& slot, QLa
 
 // A cancel leaves the slot empty. Verification needs both files; Button3 is
 // only ever enabled here.
-void TForm1::selectWithoutSizeCheck(OpenDialogState& dialog, std::string& slot, QLabel* label)
+void TForm1::selectWithoutSizeCheck(OpenDialogState& dialog, std::string& slot, PathLabel* label)
 {
     slot.clear();
     if (auto chosen = runOpenDialog(dialog))

@@ -1,5 +1,6 @@
 #include "app/MessageBoxes.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -24,6 +25,25 @@ protected:
     }
 };
 
+// Room for the caption in the title bar: the window manager's caption font is
+// usually bold, and its buttons and the window icon need about this much more.
+constexpr int kTitleBarExtras = 144;
+
+// A short notice would make a box too narrow for its own caption, which the
+// window manager then cuts to a letter or two.
+void KeepCaptionReadable(QMessageBox& box, const QString& title)
+{
+    QFont captionFont = box.font();
+    captionFont.setBold(true);
+    const int width = QFontMetrics(captionFont).horizontalAdvance(title) + kTitleBarExtras;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr)
+        return;
+    // QMessageBox sizes itself from its layout, so a spacer sets its least width.
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
 {
     ScreenCentredBox box(parent);
@@ -34,6 +54,7 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, cons
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
+    KeepCaptionReadable(box, title);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -3,6 +3,7 @@
 #include "app/CertificateDialogs.h"
 #include "app/FileFilter.h"
 #include "app/MessageBoxes.h"
+#include "app/ProgressDialog.h"
 #include "common/UserTexts.h"
 
 #include <QApplication>
@@ -90,7 +91,15 @@ void QtDesktop::openFolder(const std::string& folder)
 const CERT_CONTEXT* QtDesktop::selectCertificate(CertStore* store, const std::string& title)
 {
     ModalCursor cursor(*this);
-    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title), *this);
+    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title), CertificateUse::Any,
+                                      *this);
+}
+
+const CERT_CONTEXT* QtDesktop::selectSigningCertificate(CertStore* store, const std::string& title)
+{
+    ModalCursor cursor(*this);
+    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title),
+                                      CertificateUse::WithPrivateKey, *this);
 }
 
 void QtDesktop::viewCertificate(const CERT_CONTEXT* certificate)
@@ -118,6 +127,17 @@ std::optional<std::string> QtDesktop::askPassword(const std::string& what, int a
     std::string result = password.toStdString();
     password.fill(QChar(u'\0')); // the dialog's own copy goes with it
     return result;
+}
+
+void QtDesktop::runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work)
+{
+    // What a dialog just closed covered is painted again before the work starts.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (step.bytes < m_progressThreshold) {
+        DesktopSeam::runLongStep(step, work);
+        return;
+    }
+    RunBehindProgressDialog(dialogParent(), m_title, step, work, *this);
 }
 
 void QtDesktop::setBusy(bool busy)

@@ -25,9 +25,14 @@ public:
     void showError(const std::string& text) override;
     void openFolder(const std::string& folder) override;
     const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) override;
+    const CERT_CONTEXT* selectSigningCertificate(CertStore* store, const std::string& title) override;
     void viewCertificate(const CERT_CONTEXT* certificate) override;
     std::optional<std::string> askPassword(const std::string& what, int attempt) override;
     void setBusy(bool busy) override;
+    void runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work) override;
+
+    // Steps over fewer bytes than this run without the progress dialog.
+    void setProgressThreshold(std::uint64_t bytes) { m_progressThreshold = bytes; }
 
 private:
     class ModalCursor;
@@ -37,6 +42,8 @@ private:
     QString m_title;
     QPointer<QWidget> m_owner;
     int m_busyDepth = 0;
+    // About a third of a second for the slowest GOST primitives.
+    std::uint64_t m_progressThreshold = std::uint64_t{16} << 20;
 };
 
 } // namespace ordalis

@@ -10,12 +10,13 @@
 #include <string>
 
 class QCheckBox;
-class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 
 namespace ordalis {
+
+class PathLabel;
 
 // One of the window's open-file dialogs: its component name, its filter and
 // the name it returned last time, which it shows again when it opens.
@@ -78,8 +79,8 @@ private:
     void showEscapedError(const char* message) noexcept;
 
     std::optional<std::string> runOpenDialog(OpenDialogState& dialog);
-    void selectWithSizeCheck(OpenDialogState& dialog, std::string& slot, QLabel* label, QPushButton* button);
-    void selectWithoutSizeCheck(OpenDialogState& dialog, std::string& slot, QLabel* label);
+    void selectWithSizeCheck(OpenDialogState& dialog, std::string& slot, PathLabel* label, QPushButton* button);
+    void selectWithoutSizeCheck(OpenDialogState& dialog, std::string& slot, PathLabel* label);
 
     DesktopSeam& m_desktop;
     bool m_outerBoundsFitted = false;
@@ -119,12 +120,12 @@ private:
     QCheckBox* CheckBox2 = nullptr;
     QCheckBox* CheckBox3 = nullptr;
     QCheckBox* CheckBox4 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
+    PathLabel* Label1 = nullptr;
+    PathLabel* Label2 = nullptr;
+    PathLabel* Label3 = nullptr;
+    PathLabel* Label4 = nullptr;
+    PathLabel* Label5 = nullptr;
+    PathLabel* Label6 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
 
     std::unique_ptr<SignView> m_signView;

@@ -3,6 +3,9 @@
 
 #include "app/TForm1.h"
 
+#include "app/CaptionFit.h"
+#include "app/PathLabel.h"
+
 #include <QCheckBox>
 #include <QIcon>
 #include <QLabel>
@@ -26,6 +29,10 @@ QPushButton* NewButton(QWidget* sheet, const char* name, const QString& caption,
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
     button->setEnabled(enabled);
+    // Enter presses the focused button as Space does; Qt gives buttons that
+    // only inside dialogs.
+    button->setAutoDefault(true);
+    FitCaption(button);
     return button;
 }
 
@@ -34,14 +41,15 @@ QCheckBox* NewCheckBox(QWidget* sheet, const char* name, const QString& caption,
     auto* box = new QCheckBox(caption, sheet);
     box->setObjectName(QLatin1String(name));
     box->setGeometry(geometry);
+    FitCaption(box);
     return box;
 }
 
 // An empty, self-sizing label. Labels lie beneath the other controls, so one
 // that a control covers stays hidden.
-QLabel* NewLabel(QWidget* sheet, const char* name, int left, int top)
+PathLabel* NewLabel(QWidget* sheet, const char* name, int left, int top)
 {
-    auto* label = new QLabel(sheet);
+    auto* label = new PathLabel(sheet);
     label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText); // a file name is never markup
     label->move(left, top);

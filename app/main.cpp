@@ -1,6 +1,7 @@
 #include "app/ApplicationTitle.h"
 #include "common/ErrorBoxText.h"
 #include "app/QtDesktop.h"
+#include "app/QtTranslation.h"
 #include "app/TForm1.h"
 #include "common/InterruptCleanup.h"
 #include "common/ProcessHardening.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     ordalis::InstallProcessSignalHandling();
 
     QApplication application(argc, argv);
+    ordalis::InstallQtTranslation(application);
     const QString title = ordalis::ApplicationTitle(QCoreApplication::applicationFilePath());
     QApplication::setApplicationName(title);
     QGuiApplication::setDesktopFileName(QStringLiteral("ordalis")); // ties the window to ordalis.desktop

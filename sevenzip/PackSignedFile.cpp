@@ -19,13 +19,21 @@ std::u16string BareName(const std::string& path)
     return sevenzip::Utf16FromUtf8(slash == std::string::npos ? slashed : slashed.substr(slash + 1));
 }
 
+sevenzip::HRESULT ForwardProgress(void* sender, bool isTotal, std::uint64_t value)
+{
+    (*static_cast<const PackProgress*>(sender))(isTotal, value);
+    return 0;
+}
+
 } // namespace
 
 std::string PackSignedFile(const std::string& sourceName, const std::string& signatureName,
-                           const std::string& libraryName)
+                           const std::string& libraryName, const PackProgress& progress)
 {
     using namespace sevenzip;
     const ComPtr<I7zArchiveWriter> writer = CreateOutArchive(CLSID_Format7z, libraryName);
+    if (progress)
+        writer->SetProgressCallback(const_cast<PackProgress*>(&progress), &ForwardProgress);
     writer->AddFile(sourceName, BareName(sourceName));
     writer->AddFile(signatureName, BareName(signatureName));
     SetCompressionLevel(*writer.get(), kLevel);

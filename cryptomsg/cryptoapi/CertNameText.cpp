@@ -102,21 +102,26 @@ std::string FormatName(const X509_NAME* name, NameStyle style)
     return text;
 }
 
+std::string NameAttributeText(const X509_NAME* name, int nid)
+{
+    const int index = X509_NAME_get_index_by_NID(name, nid, -1);
+    if (index < 0)
+        return {};
+    unsigned char* utf8 = nullptr;
+    const int length = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
+    if (length < 0) {
+        ERR_clear_error();
+        return {};
+    }
+    std::string text(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(length));
+    OPENSSL_free(utf8);
+    return text.find('\0') == std::string::npos ? text : std::string();
+}
+
 std::string CommonNameOrWhole(const X509_NAME* name)
 {
-    const int index = X509_NAME_get_index_by_NID(name, NID_commonName, -1);
-    if (index >= 0) {
-        unsigned char* utf8 = nullptr;
-        const int length = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index)));
-        if (length >= 0) {
-            std::string text(reinterpret_cast<const char*>(utf8), static_cast<std::size_t>(length));
-            OPENSSL_free(utf8);
-            if (!text.empty() && text.find('\0') == std::string::npos)
-                return text;
-        }
-        ERR_clear_error();
-    }
-    return FormatName(name, NameStyle::ShortName);
+    std::string commonName = NameAttributeText(name, NID_commonName);
+    return commonName.empty() ? FormatName(name, NameStyle::ShortName) : commonName;
 }
 
 } // namespace ordalis

@@ -17,6 +17,10 @@ enum class NameStyle { ValuesOnly, Oid, ShortName };
 // as "#" and the hex of its DER encoding.
 std::string FormatName(const X509_NAME* name, NameStyle style);
 
+// The first value of the attribute nid (NID_organizationName, say) as UTF-8, or
+// empty when the name has none that is text.
+std::string NameAttributeText(const X509_NAME* name, int nid);
+
 // The name's common name, or the whole name when it has none, for short labels.
 std::string CommonNameOrWhole(const X509_NAME* name);
 

@@ -34,7 +34,8 @@ bool NameTooShort(const std::string& path)
 }
 
 // Decrypts the whole input into content; false with the Error report shown when a pass is refused.
-bool Decrypt(HCERTSTORE store, const FileContent& input, ByteBuffer& content, DesktopSeam& desktop)
+bool Decrypt(HCERTSTORE store, const std::string& inputName, const FileContent& input, ByteBuffer& content,
+             DesktopSeam& desktop)
 {
     HCERTSTORE stores[] = {store};
     CRYPT_DECRYPT_MESSAGE_PARA para{};
@@ -51,7 +52,10 @@ bool Decrypt(HCERTSTORE store, const FileContent& input, ByteBuffer& content, De
     }
     content.setSize(size);
     size = static_cast<DWORD>(content.length());
-    if (!CryptDecryptMessage(&para, input.data(), inputSize, content.data(), &size, nullptr)) {
+    const LongStep decrypting{"Расшифрование файла", inputName, input.length()};
+    if (!RunLongCall(desktop, decrypting, [&] {
+            return CryptDecryptMessage(&para, input.data(), inputSize, content.data(), &size, nullptr);
+        })) {
         desktop.showNotice(ErrorReportText(GetLastError()), NoticeKind::Failure);
         return false;
     }
@@ -94,7 +98,7 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
         envelope.close();
         if (input.length() > std::numeric_limits<DWORD>::max())
             throw Error(texts::kFileTooLarge);
-        if (!Decrypt(store.get(), input, content, desktop))
+        if (!Decrypt(store.get(), inputName, input, content, desktop))
             return {};
         outputName = DecryptedFileName(inputName);
         content.saveToFile(outputName, outputMode);

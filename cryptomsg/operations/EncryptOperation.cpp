@@ -41,8 +41,11 @@ std::string EncryptFor(PCCERT_CONTEXT recipient, const std::string& sourceName, 
     ByteBuffer output;
     output.setSize(size);
     size = static_cast<DWORD>(output.length());
-    Win32Check(CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()),
-                                   output.data(), &size));
+    const LongStep encrypting{"Шифрование файла", sourceName, source.length()};
+    Win32Check(RunLongCall(desktop, encrypting, [&] {
+        return CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()),
+                                   output.data(), &size);
+    }));
     output.setSize(size);
     const std::string outputName = sourceName + ".enc";
     output.saveToFile(outputName);

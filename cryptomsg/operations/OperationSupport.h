@@ -2,12 +2,33 @@
 
 // Small pieces shared by the four operations.
 
+#include "common/LastError.h"
+#include "cryptomsg/operations/DesktopSeam.h"
+
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace ordalis {
 
 // The folder part of a path, up to and including its last "/" ("./" when it has none).
 std::string FolderOf(const std::string& path);
+
+// Runs call as a long step of the desktop and returns its result. The step may
+// run on another thread, so the last-error code it left is carried back: the
+// caller reads it right after, as after a direct call.
+template <class Call>
+auto RunLongCall(DesktopSeam& desktop, const LongStep& step, Call call)
+{
+    std::optional<decltype(call())> result;
+    std::uint32_t lastError = 0;
+    desktop.runLongStep(step, [&](StepProgress&) {
+        result.emplace(call());
+        lastError = GetLastError();
+    });
+    SetLastError(lastError);
+    return std::move(*result);
+}
 
 // Runs a callable when the scope ends, on every path out of it.
 template <class F>

@@ -34,6 +34,19 @@ void ReportFailedCall(DesktopSeam& desktop)
     desktop.showNotice(ErrorReportText(code), NoticeKind::Failure);
 }
 
+// The packing, with the library's own count of the bytes packed shown as it goes.
+std::string PackWithProgress(DesktopSeam& desktop, const std::string& source, const std::string& signature,
+                             std::uint64_t bytes, const std::string& library)
+{
+    std::string archive;
+    desktop.runLongStep({"Упаковка в архив 7z", source, bytes}, [&](StepProgress& progress) {
+        archive = PackSignedFile(source, signature, library, [&progress](bool isTotal, std::uint64_t value) {
+            isTotal ? progress.setTotal(value) : progress.setDone(value);
+        });
+    });
+    return archive;
+}
+
 } // namespace
 
 OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOptions& options)
@@ -44,7 +57,7 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     // Declared so that they are released certificate first, then provider, then store.
     CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
     ProviderPtr provider;
-    CertContextPtr certificate(desktop.selectCertificate(store.get(), "Укажите сертификат для подписи"));
+    CertContextPtr certificate(desktop.selectSigningCertificate(store.get(), "Укажите сертификат для подписи"));
     if (!certificate) {
         desktop.showNotice(texts::kNoCertificateChosen, NoticeKind::Failure);
         tab.clearFileToSign();
@@ -88,7 +101,10 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     }
     signedMessage.setSize(size);
     size = static_cast<DWORD>(signedMessage.length());
-    if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size)) {
+    const LongStep signing{"Подпись файла", source, content.length()};
+    if (!RunLongCall(desktop, signing, [&] {
+            return CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size);
+        })) {
         ReportFailedCall(desktop);
         return {};
     }
@@ -110,7 +126,8 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
 
     OperationResult result{true, {output}};
     if (tab.packChecked()) {
-        const std::string archive = PackSignedFile(source, output, options.sevenZipLibrary);
+        const std::string archive = PackWithProgress(desktop, source, output, content.length() + signedMessage.length(),
+                                                      options.sevenZipLibrary);
         desktop.showNotice("Создан архив:" + archive);
         tab.uncheckPack();
         tab.uncheckAttached();

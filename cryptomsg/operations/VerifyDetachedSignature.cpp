@@ -8,6 +8,7 @@
 #include "common/FileModes.h"
 #include "common/UniqueFd.h"
 #include "common/UserTexts.h"
+#include "cryptomsg/operations/OperationSupport.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -118,8 +119,12 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     const BYTE* parts[] = {content.data()};
     const DWORD partSizes[] = {static_cast<DWORD>(content.length())};
     PCCERT_CONTEXT signer = nullptr;
-    if (!CryptVerifyDetachedMessageSignature(&para, 0, signature.data(), static_cast<DWORD>(signature.length()), 1,
-                                             parts, partSizes, &signer)) {
+    const LongStep checking{"Проверка подписи файла", sourceFile, content.length()};
+    const BOOL valid = RunLongCall(desktop, checking, [&] {
+        return CryptVerifyDetachedMessageSignature(&para, 0, signature.data(), static_cast<DWORD>(signature.length()),
+                                                   1, parts, partSizes, &signer);
+    });
+    if (!valid) {
         report.appendReportLine("X - Подпись математически не верна");
         return false;
     }

@@ -135,6 +135,7 @@ CertificateDescription DescribeCertificate(PCCERT_CONTEXT certificate)
         return d;
     d.issuedTo = CommonNameOrWhole(X509_get_subject_name(x));
     d.issuedBy = CommonNameOrWhole(X509_get_issuer_name(x));
+    d.organisation = NameAttributeText(X509_get_subject_name(x), NID_organizationName);
     d.subject = FormatName(X509_get_subject_name(x), NameStyle::ShortName);
     d.issuer = FormatName(X509_get_issuer_name(x), NameStyle::ShortName);
     d.validFrom = TimeText(X509_get0_notBefore(x));

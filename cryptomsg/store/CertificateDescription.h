@@ -12,6 +12,7 @@ namespace ordalis {
 struct CertificateDescription {
     std::string issuedTo;           // the subject's common name (or its whole name when it has none)
     std::string issuedBy;           // the issuer's common name (likewise)
+    std::string organisation;       // the subject's organisation (O), or empty
     std::string subject;            // whole names, one line, most significant RDN first
     std::string issuer;
     std::string validFrom;          // "dd.MM.yyyy HH:mm:ss UTC"

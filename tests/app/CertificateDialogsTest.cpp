@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -56,6 +57,26 @@ private:
 // Clicks once the current timer callback has returned.
 void Queued(QPushButton* button) { QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection); }
 
+// A column found by its title, so the checks do not depend on the columns' order.
+int ColumnTitled(QTreeWidget* list, const QString& title)
+{
+    for (int column = 0; column < list->columnCount(); ++column)
+        if (list->headerItem()->text(column) == title)
+            return column;
+    ADD_FAILURE() << "no column " << title.toStdString();
+    return 0;
+}
+
+QTreeWidgetItem* RowOf(QTreeWidget* list, const QString& issuedTo)
+{
+    const int column = ColumnTitled(list, QStringLiteral("Кому выдан"));
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        if (list->topLevelItem(row)->text(column) == issuedTo)
+            return list->topLevelItem(row);
+    ADD_FAILURE() << "no row " << issuedTo.toStdString();
+    return list->topLevelItem(0);
+}
+
 QStringList Column(QTreeWidget* list, int column)
 {
     QStringList texts;
@@ -92,9 +113,9 @@ protected:
 TEST_F(CertificateDialogs, SelectionListsTheStoreAndReturnsTheChosenCertificate)
 {
     CertStorePtr handle = store.open();
-    const int boris = store.indexOf("Борис");
-    QStringList issuedTo, keyAlgorithms;
-    std::vector<bool> keyMarks;
+    QStringList issuedTo;
+    QString borisAlgorithm;
+    bool aliceMarked = false, borisMarked = true;
     QString title;
     Qt::WindowModality modality = Qt::NonModal;
     QWidget* parent = nullptr;
@@ -106,11 +127,13 @@ TEST_F(CertificateDialogs, SelectionListsTheStoreAndReturnsTheChosenCertificate)
         title = modal->windowTitle();
         modality = modal->windowModality();
         parent = modal->parentWidget();
-        issuedTo = Column(list, 0);
-        keyAlgorithms = Column(list, 3);
-        for (int row = 0; row < list->topLevelItemCount(); ++row)
-            keyMarks.push_back(!list->topLevelItem(row)->icon(0).isNull());
-        list->setCurrentItem(list->topLevelItem(boris));
+        issuedTo = Column(list, ColumnTitled(list, QStringLiteral("Кому выдан")));
+        const int key = ColumnTitled(list, QStringLiteral("Ключ"));
+        const int algorithm = ColumnTitled(list, QStringLiteral("Алгоритм ключа"));
+        borisAlgorithm = RowOf(list, QStringLiteral("Борис"))->text(algorithm);
+        aliceMarked = !RowOf(list, QStringLiteral("Алиса"))->icon(key).isNull();
+        borisMarked = !RowOf(list, QStringLiteral("Борис"))->icon(key).isNull();
+        list->setCurrentItem(RowOf(list, QStringLiteral("Борис")));
         Queued(modal->findChild<QPushButton*>(QStringLiteral("okButton")));
         return true;
     });
@@ -123,13 +146,10 @@ TEST_F(CertificateDialogs, SelectionListsTheStoreAndReturnsTheChosenCertificate)
     // operation can start while the first one waits for the answer.
     EXPECT_EQ(modality, Qt::ApplicationModal);
     EXPECT_EQ(parent, &owner);
-    ASSERT_EQ(issuedTo.size(), 2);
-    EXPECT_TRUE(issuedTo.contains(QStringLiteral("Алиса")));
-    EXPECT_TRUE(issuedTo.contains(QStringLiteral("Борис")));
-    EXPECT_EQ(keyAlgorithms.at(boris), QStringLiteral("ГОСТ Р 34.10-2012 512 бит"));
-    ASSERT_EQ(keyMarks.size(), 2u);
-    EXPECT_EQ(keyMarks.at(static_cast<std::size_t>(store.indexOf("Алиса"))), true);
-    EXPECT_EQ(keyMarks.at(static_cast<std::size_t>(boris)), false);
+    EXPECT_EQ(issuedTo, (QStringList{QStringLiteral("Алиса"), QStringLiteral("Борис")}));
+    EXPECT_EQ(borisAlgorithm, QStringLiteral("ГОСТ Р 34.10-2012 512 бит"));
+    EXPECT_TRUE(aliceMarked);
+    EXPECT_FALSE(borisMarked);
 }
 
 TEST_F(CertificateDialogs, SelectionBlocksTheMainWindowAndCancelReturnsNothing)
@@ -169,7 +189,7 @@ TEST_F(CertificateDialogs, ViewFromTheSelectionShowsEveryFieldAboveIt)
         if (selection == nullptr) { // the list: view Alice's certificate
             selection = modal;
             auto* list = modal->findChild<QTreeWidget*>(QStringLiteral("certificateList"));
-            list->setCurrentItem(list->topLevelItem(store.indexOf("Алиса")));
+            list->setCurrentItem(RowOf(list, QStringLiteral("Алиса")));
             Queued(modal->findChild<QPushButton*>(QStringLiteral("viewButton")));
             return false;
         }
@@ -198,6 +218,146 @@ TEST_F(CertificateDialogs, ViewFromTheSelectionShowsEveryFieldAboveIt)
     EXPECT_EQ(thumbprint.toStdString(), alice.thumbprint);
     EXPECT_TRUE(subject.contains(QStringLiteral("Алиса"))) << subject.toStdString();
     EXPECT_TRUE(keyLine);
+}
+
+// Look-alikes, an expired and a future certificate, and one without a key.
+class ChoosingCertificates : public CertificateDialogs {
+protected:
+    void SetUp() override
+    {
+        CertificateDialogs::SetUp();
+        TestCertificateOptions romashka, lyutik;
+        romashka.subject = "CN=Иванов Иван,O=Ромашка";
+        lyutik.subject = "CN=Иванов Иван,O=Лютик";
+        store.add("ivanov romashka", KeyAlgorithm::Gost2012_256, romashka);
+        store.add("ivanov lyutik", KeyAlgorithm::Gost2012_256, lyutik);
+        store.addExpired("Старый");
+        TestCertificateOptions future;
+        future.subject = "CN=Будущий";
+        future.notBeforeOffsetSeconds = 86400;
+        store.add("future", KeyAlgorithm::Gost2012_256, future);
+    }
+
+    // Runs the dialog, calling act inside it; returns the chosen certificate's thumbprint or "".
+    std::string choose(bool signing, std::function<void(QWidget*, QTreeWidget*)> act)
+    {
+        CertStorePtr handle = store.open();
+        OnModals watch([&](QWidget* modal) {
+            if (modal->objectName() != QStringLiteral("CertificateSelectDialog"))
+                return false;
+            act(modal, modal->findChild<QTreeWidget*>(QStringLiteral("certificateList")));
+            if (modal->isVisible())
+                QMetaObject::invokeMethod(modal, &QWidget::close, Qt::QueuedConnection);
+            return true;
+        });
+        CertContextPtr chosen(signing ? desktop.selectSigningCertificate(handle.get(), "Подпись")
+                                      : desktop.selectCertificate(handle.get(), "Шифрование"));
+        return chosen ? DescribeCertificate(chosen.get()).sha1Thumbprint : std::string();
+    }
+};
+
+TEST_F(ChoosingCertificates, LookAlikesDifferByOrganisationAndTheSelectedRowShowsItsIdentity)
+{
+    QStringList issuedTo, organisations, legend;
+    QString details, expired, future;
+    choose(false, [&](QWidget* modal, QTreeWidget* list) {
+        issuedTo = Column(list, ColumnTitled(list, QStringLiteral("Кому выдан")));
+        organisations = Column(list, ColumnTitled(list, QStringLiteral("Организация")));
+        const int validTo = ColumnTitled(list, QStringLiteral("Действителен по"));
+        expired = RowOf(list, QStringLiteral("Старый"))->text(validTo);
+        future = RowOf(list, QStringLiteral("Будущий"))->text(validTo);
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            if (list->topLevelItem(row)->text(1) == QStringLiteral("Ромашка"))
+                list->setCurrentItem(list->topLevelItem(row));
+        details = modal->findChild<QLabel*>(QStringLiteral("certificateDetails"))->text();
+        legend.append(modal->findChild<QLabel*>(QStringLiteral("keyLegend"))->text());
+    });
+    // Sorted by name, look-alikes by organisation.
+    EXPECT_EQ(issuedTo, (QStringList{"Алиса", "Борис", "Будущий", "Иванов Иван", "Иванов Иван", "Старый"}));
+    EXPECT_EQ(organisations.mid(3, 2), (QStringList{"Лютик", "Ромашка"}));
+    const TestCertificate& romashka = store.get("ivanov romashka");
+    EXPECT_TRUE(details.contains(QStringLiteral("CN=Иванов Иван, O=Ромашка"))) << details.toStdString();
+    EXPECT_TRUE(details.contains(QString::fromStdString(romashka.serialHex))) << details.toStdString();
+    EXPECT_TRUE(details.contains(QString::fromStdString(romashka.thumbprint))) << details.toStdString();
+    EXPECT_TRUE(expired.endsWith(QStringLiteral("(истёк)"))) << expired.toStdString();
+    EXPECT_TRUE(future.endsWith(QStringLiteral("(ещё не действует)"))) << future.toStdString();
+    EXPECT_FALSE(legend.value(0).isEmpty());
+}
+
+TEST_F(ChoosingCertificates, ForSigningACertificateWithoutKeyIsShownButRefused)
+{
+    bool okEnabled = true, stillOpen = false;
+    QString reason;
+    const std::string chosen = choose(true, [&](QWidget* modal, QTreeWidget* list) {
+        list->setCurrentItem(RowOf(list, QStringLiteral("Борис")));
+        okEnabled = modal->findChild<QPushButton*>(QStringLiteral("okButton"))->isEnabled();
+        reason = modal->findChild<QLabel*>(QStringLiteral("refusalReason"))->text();
+        QTest::keyClick(list, Qt::Key_Return);
+        emit list->itemDoubleClicked(list->currentItem(), 0);
+        stillOpen = modal->isVisible();
+        list->setCurrentItem(RowOf(list, QStringLiteral("Алиса")));
+        EXPECT_TRUE(modal->findChild<QLabel*>(QStringLiteral("refusalReason"))->text().isEmpty());
+        Queued(modal->findChild<QPushButton*>(QStringLiteral("okButton")));
+    });
+    EXPECT_FALSE(okEnabled);
+    EXPECT_TRUE(reason.contains(QStringLiteral("закрытого ключа"))) << reason.toStdString();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(chosen, store.get("Алиса").thumbprint);
+
+    // For encryption the same certificate is a fine recipient.
+    const std::string recipient = choose(false, [&](QWidget* modal, QTreeWidget* list) {
+        list->setCurrentItem(RowOf(list, QStringLiteral("Борис")));
+        Queued(modal->findChild<QPushButton*>(QStringLiteral("okButton")));
+    });
+    EXPECT_EQ(recipient, store.get("Борис").thumbprint);
+}
+
+TEST_F(ChoosingCertificates, TypingANameFindsItsRow)
+{
+    QString found;
+    choose(false, [&](QWidget*, QTreeWidget* list) {
+        list->setFocus();
+        for (const QChar letter : QStringLiteral("Бу")) { // QTest types ASCII only
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(letter));
+            QApplication::sendEvent(list, &press);
+        }
+        found = list->currentItem()->text(ColumnTitled(list, QStringLiteral("Кому выдан")));
+    });
+    EXPECT_EQ(found, QStringLiteral("Будущий"));
+}
+
+TEST_F(ChoosingCertificates, AfterTheViewerEnterTakesTheCertificate)
+{
+    CertStorePtr handle = store.open();
+    QWidget* selection = nullptr;
+    QString focusBeforeView, focusAfterView;
+    OnModals watch([&](QWidget* modal) {
+        if (selection == nullptr) {
+            selection = modal;
+            auto* list = modal->findChild<QTreeWidget*>(QStringLiteral("certificateList"));
+            list->setCurrentItem(RowOf(list, QStringLiteral("Алиса")));
+            auto* view = modal->findChild<QPushButton*>(QStringLiteral("viewButton"));
+            view->setFocus();
+            focusBeforeView = selection->focusWidget() != nullptr ? selection->focusWidget()->objectName() : QString();
+            // Space on the focused button, as a user presses it.
+            QMetaObject::invokeMethod(view, [view] { QTest::keyClick(view, Qt::Key_Space); }, Qt::QueuedConnection);
+            return false;
+        }
+        if (modal != selection) { // the viewer
+            QTest::keyClick(modal, Qt::Key_Escape);
+            return false;
+        }
+        focusAfterView = selection->focusWidget() != nullptr ? selection->focusWidget()->objectName() : QString();
+        // Enter on anything else would open the viewer again from inside this check.
+        QTest::keyClick(selection->focusWidget(), focusAfterView == QStringLiteral("okButton") ? Qt::Key_Return
+                                                                                              : Qt::Key_Escape);
+        return true;
+    });
+    CertContextPtr chosen(desktop.selectSigningCertificate(handle.get(), "Подпись"));
+    EXPECT_EQ(focusBeforeView, QStringLiteral("viewButton"));
+    EXPECT_EQ(focusAfterView, QStringLiteral("okButton"));
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(DescribeCertificate(chosen.get()).sha1Thumbprint, store.get("Алиса").thumbprint);
 }
 
 } // namespace

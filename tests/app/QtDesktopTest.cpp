@@ -104,6 +104,23 @@ TEST_F(QtDesktopTest, NoticeHasNoIconOneOkForEnterAndEscAndSitsMidScreen)
     }
 }
 
+TEST_F(QtDesktopTest, AShortNoticeIsWideEnoughForItsCaption)
+{
+    const QString title = QStringLiteral("Ордалис-с-очень-длинным-названием");
+    QtDesktop longTitled(title);
+    longTitled.setOwner(&owner);
+    int width = 0;
+    OnModal watch([&](QWidget* modal) {
+        width = modal->width();
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    longTitled.showNotice("Расшифрован", NoticeKind::Info);
+    QFont bold = owner.font();
+    bold.setBold(true);
+    // The caption in a bold title font, and three title-bar buttons of 32 pixels.
+    EXPECT_GE(width, QFontMetrics(bold).horizontalAdvance(title) + 3 * 32);
+}
+
 TEST_F(QtDesktopTest, ErrorBoxHasTheStopIcon)
 {
     BoxSeen seen;

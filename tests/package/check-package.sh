@@ -45,7 +45,8 @@ check "Architecture is amd64" test "$(field Architecture)" = amd64
 check "Version is a plain version number" grep -Eqx '[0-9]+(\.[0-9]+)+' <<<"$version"
 depends=$(field Depends)
 depends_names=$(sed 's/ ([^)]*)//g; s/, /\n/g' <<<"$depends")
-for dependency in libengine-gost-openssl p7zip-full libc6 libssl3 libqt6widgets6 libqt6core6 libstdc++6; do
+for dependency in libengine-gost-openssl p7zip-full qt6-translations-l10n \
+                  libc6 libssl3 libqt6widgets6 libqt6core6 libstdc++6; do
   check "Depends names $dependency" grep -qxF "$dependency" <<<"$depends_names"
 done
 check "Depends holds package names only, no paths" bash -c '! grep -q / <<<"$1"' _ "$depends"

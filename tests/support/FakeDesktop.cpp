@@ -1,7 +1,12 @@
 #include "tests/support/FakeDesktop.h"
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreApi.h"
+
+#include <exception>
+#include <mutex>
+#include <thread>
 
 namespace ordalis::test {
 
@@ -71,6 +76,51 @@ std::optional<std::string> FakeDesktop::askPassword(const std::string& what, int
 {
     calls.push_back("password: " + what + " #" + std::to_string(attempt));
     return Next(passwordAnswers);
+}
+
+namespace {
+
+class RecordedProgress final : public StepProgress {
+public:
+    explicit RecordedProgress(FakeDesktop& desktop) : m_desktop(desktop) {}
+    void setTotal(std::uint64_t total) override
+    {
+        const std::lock_guard lock(m_mutex);
+        m_desktop.progressTotals.push_back(total);
+    }
+    void setDone(std::uint64_t done) override
+    {
+        const std::lock_guard lock(m_mutex);
+        m_desktop.progressDone.push_back(done);
+    }
+
+private:
+    FakeDesktop& m_desktop;
+    std::mutex m_mutex; // the 7-Zip library reports from several threads
+};
+
+} // namespace
+
+void FakeDesktop::runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work)
+{
+    longSteps.push_back(step.action + ": " + step.file + " (" + std::to_string(step.bytes) + ")");
+    RecordedProgress progress(*this);
+    if (!longStepsOnAThread) {
+        work(progress);
+        return;
+    }
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        ScopedPasswordPrompt prompt(*this); // the window asks on its own thread for the worker
+        try {
+            work(progress);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace ordalis::test

@@ -2,6 +2,7 @@
 
 #include "cryptomsg/operations/DesktopSeam.h"
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -21,6 +22,9 @@ public:
     const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) override;
     void viewCertificate(const CERT_CONTEXT* certificate) override;
     std::optional<std::string> askPassword(const std::string& what, int attempt) override;
+    // Records the step and runs it; on a thread of its own when longStepsOnAThread
+    // is set, as the window does.
+    void runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work) override;
 
     // Answers, consumed in order. std::nullopt is a cancel.
     std::deque<std::optional<std::string>> fileAnswers;
@@ -38,6 +42,9 @@ public:
     std::vector<OpenFileRequest> fileRequests;
     std::vector<std::string> certificateTitles;
     int viewedCertificates = 0;
+    bool longStepsOnAThread = false;
+    std::vector<std::string> longSteps;    // "action: file (bytes)"
+    std::vector<std::uint64_t> progressTotals, progressDone; // as the steps reported them
 };
 
 } // namespace ordalis::test

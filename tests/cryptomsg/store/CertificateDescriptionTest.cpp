@@ -108,6 +108,18 @@ TEST_F(CertificateDescriptionTest, CommonNameFallsBackToTheWholeName)
     store.add("no common name", KeyAlgorithm::Gost2012_256, options);
     const CertificateDescription d = DescribeCertificate(store.context("no common name").get());
     EXPECT_EQ(d.issuedTo, "O=Без имени, C=RU");
+    EXPECT_EQ(d.organisation, "Без имени");
+}
+
+TEST_F(CertificateDescriptionTest, OrganisationIsTheSubjectsOrganisationNotItsUnit)
+{
+    TestCertificateOptions options;
+    options.subject = "CN=Иванов Иван,OU=Бухгалтерия,O=Ромашка";
+    store.add("ivanov", KeyAlgorithm::Gost2012_256, options);
+    options.subject = "CN=Петров";
+    store.add("petrov", KeyAlgorithm::Gost2012_256, options);
+    EXPECT_EQ(DescribeCertificate(store.context("ivanov").get()).organisation, "Ромашка");
+    EXPECT_EQ(DescribeCertificate(store.context("petrov").get()).organisation, "");
 }
 
 TEST_F(CertificateDescriptionTest, CertificateOutsideTheStoreHasNoKey)
