@@ -60,6 +60,8 @@ TEST_F(Completion, StoreCommandsAndOptions)
     EXPECT_EQ(complete(script, "_ordalis_store", {"im"}), "import");
     EXPECT_EQ(complete(script, "_ordalis_store", {"new", "--alg", "gost2012_"}), "gost2012_256 gost2012_512");
     EXPECT_EQ(complete(script, "_ordalis_store", {"import", "part"}), "partner.cer");
+    EXPECT_EQ(complete(script, "_ordalis_store", {"import", "x.cer", "--store", ""}), "MY AddressBook CA ROOT");
+    EXPECT_EQ(complete(script, "_ordalis_store", {"list", "--st"}), "--store");
 }
 
 } // namespace
