@@ -109,22 +109,29 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     if (content.length() > kMax || signature.length() > kMax)
         throw Error(texts::kFileTooLarge);
 
-    report.clearReport();
-    report.appendReportLine("Проверка отсоединенной подписи.....");
-
     CRYPT_VERIFY_MESSAGE_PARA para{};
     para.cbSize = kVerifyMessageParaSize;
     para.dwMsgAndCertEncodingType = kEncodingType;
     const BYTE* parts[] = {content.data()};
     const DWORD partSizes[] = {static_cast<DWORD>(content.length())};
     PCCERT_CONTEXT signer = nullptr;
-    if (!CryptVerifyDetachedMessageSignature(&para, 0, signature.data(), static_cast<DWORD>(signature.length()), 1,
-                                             parts, partSizes, &signer)) {
-        report.appendReportLine("X - Подпись математически не верна");
-        return false;
-    }
+    const bool valid = CryptVerifyDetachedMessageSignature(&para, 0, signature.data(),
+                                                           static_cast<DWORD>(signature.length()), 1, parts,
+                                                           partSizes, &signer) != 0;
     CertContextPtr certificate(signer);
-    desktop.viewCertificate(certificate.get());
+    ReportVerification(valid ? certificate.get() : nullptr, report, desktop);
+    return valid;
+}
+
+void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop)
+{
+    report.clearReport();
+    report.appendReportLine("Проверка отсоединенной подписи.....");
+    if (!certificate) {
+        report.appendReportLine("X - Подпись математически не верна");
+        return;
+    }
+    desktop.viewCertificate(certificate);
     const CERT_INFO& info = *certificate->pCertInfo;
     report.appendReportLine("V - Подпись математически верна...");
     report.appendReportLine("Серийный номер сертификата:" +
@@ -135,7 +142,6 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     report.appendReportLine(NameBlobToText(info.Subject));
     report.appendReportLine("КОНТЕКСТ ЦЕНТРА СЕРТИФИКАЦИИ");
     report.appendReportLine(NameBlobToText(info.Issuer));
-    return true;
 }
 
 } // namespace ordalis

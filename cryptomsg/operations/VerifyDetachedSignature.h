@@ -14,6 +14,10 @@ namespace ordalis {
 bool VerifyDetachedSignature(const std::string& signatureFile, const std::string& sourceFile, VerifyTab& report,
                              DesktopSeam& desktop);
 
+// Writes the report of a verification into the tab: for the valid signer's
+// certificate (which it shows), or that the signature is not valid when null.
+void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop);
+
 // The serial number (stored least significant byte first) as hex digits from the
 // most significant byte, in groups of four digits counted from the end.
 std::string FormatSerialNumber(const BYTE* bytes, DWORD count);

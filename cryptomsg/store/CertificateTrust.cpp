@@ -80,6 +80,38 @@ int NoteFinding(int ok, X509_STORE_CTX* ctx)
     return 0;
 }
 
+using Asn1IntegerPtr = std::unique_ptr<ASN1_INTEGER, OsslFree<ASN1_INTEGER_free>>;
+
+// Whether a is a later issue than b of the same authority's list: by its date, then by its CRL number.
+bool IsLaterIssue(X509_CRL* a, X509_CRL* b)
+{
+    const int byDate = ASN1_TIME_compare(X509_CRL_get0_lastUpdate(a), X509_CRL_get0_lastUpdate(b));
+    if (byDate != 0)
+        return byDate > 0;
+    Asn1IntegerPtr numberA(static_cast<ASN1_INTEGER*>(X509_CRL_get_ext_d2i(a, NID_crl_number, nullptr, nullptr)));
+    Asn1IntegerPtr numberB(static_cast<ASN1_INTEGER*>(X509_CRL_get_ext_d2i(b, NID_crl_number, nullptr, nullptr)));
+    return numberA && numberB && ASN1_INTEGER_cmp(numberA.get(), numberB.get()) > 0;
+}
+
+// The latest CRL of each issuer: OpenSSL takes the first current one it meets,
+// which may be an older list that does not yet name a revocation.
+std::vector<X509_CRL*> LatestCrls(const std::vector<X509CrlPtr>& crls)
+{
+    std::vector<X509_CRL*> latest;
+    for (const X509CrlPtr& crl : crls) {
+        bool placed = false;
+        for (X509_CRL*& kept : latest)
+            if (X509_NAME_cmp(X509_CRL_get_issuer(kept), X509_CRL_get_issuer(crl.get())) == 0) {
+                if (IsLaterIssue(crl.get(), kept))
+                    kept = crl.get();
+                placed = true;
+            }
+        if (!placed)
+            latest.push_back(crl.get());
+    }
+    return latest;
+}
+
 X509StorePtr TrustStore()
 {
     X509StorePtr store(X509_STORE_new());
@@ -87,8 +119,9 @@ X509StorePtr TrustStore()
         return store;
     for (const StoreEntry& root : ReadStoreContent(StoreFolderPath(kRootStore)).entries)
         X509_STORE_add_cert(store.get(), root.certificate.get());
-    for (const X509CrlPtr& crl : ReadStoreContent(StoreFolderPath(kCaStore)).crls)
-        X509_STORE_add_crl(store.get(), crl.get());
+    const StoreContent ca = ReadStoreContent(StoreFolderPath(kCaStore));
+    for (X509_CRL* crl : LatestCrls(ca.crls))
+        X509_STORE_add_crl(store.get(), crl);
     return store;
 }
 

@@ -5,6 +5,7 @@
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/SignaturePairs.h"
+#include "tools/cli/VerifyFile.h"
 
 namespace ordalis::cli {
 
@@ -23,12 +24,14 @@ int RunVerify(const CliOptions& options, Batch& batch)
     std::vector<Job> jobs;
     for (auto& [file, signature] : VerifyPairs(options.files()))
         jobs.push_back({std::move(file), std::move(signature)});
-    return batch.run(jobs, [](const Job& job, TerminalDesktop& desktop) {
+    const VerifyChoices choices{options.flag("--details"), options.flag("--trusted"), options.value("--extract"),
+                                options.value("--signer-cert")};
+    if (choices.extract && jobs.size() != 1)
+        throw UsageError("--extract пишет содержимое одной подписи; укажите одну подпись");
+    return batch.run(jobs, [&choices](const Job& job, TerminalDesktop& desktop) {
         if (job.signature.empty())
-            throw Error("Не найдена подпись к файлу " + job.file + " (ожидался " + job.file + ".sig или " + job.file +
-                        ".p7s)");
-        CliVerifyTab tab(job.file, job.signature, desktop);
-        return VerifyOperation(tab, desktop);
+            throw Error("Не найдена подпись к файлу " + job.file + " (ожидался " + job.file + ".sig, .p7s, .p7m или .sgn)");
+        return VerifyFile(job.file, job.signature, choices, desktop);
     });
 }
 
