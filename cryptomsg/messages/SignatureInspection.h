@@ -43,7 +43,7 @@ struct SignerReport {
 };
 
 struct SignatureReport {
-    SignatureFailure failure = SignatureFailure::None; // NotASignature, or an algorithm failing for all signers
+    SignatureFailure failure = SignatureFailure::None; // None or NotASignature; the rest is each signer's
     std::vector<SignerReport> signers;
     std::vector<X509Ptr> carried;                 // the certificates the message carries
     std::optional<std::vector<unsigned char>> embeddedContent; // the content an attached signature carries
