@@ -7,6 +7,7 @@
 #include "cryptomsg/store/CertificateIds.h"
 
 #include <openssl/err.h>
+#include <openssl/ess.h>
 
 #include <cstring>
 
@@ -49,7 +50,43 @@ void Describe(CMS_SignerInfo* signer, SignerReport& report)
     }
 }
 
-SignedAttributes ReadAttributes(CMS_SignerInfo* signer)
+using EssSigningCertPtr = std::unique_ptr<ESS_SIGNING_CERT, OsslFree<ESS_SIGNING_CERT_free>>;
+using EssSigningCertV2Ptr = std::unique_ptr<ESS_SIGNING_CERT_V2, OsslFree<ESS_SIGNING_CERT_V2_free>>;
+
+// The DER of a signed attribute whose value is a SEQUENCE; null when absent.
+const ASN1_STRING* SequenceAttribute(CMS_SignerInfo* signer, int nid)
+{
+    return static_cast<const ASN1_STRING*>(CMS_signed_get0_data_by_OBJ(signer, OBJ_nid2obj(nid), -3, V_ASN1_SEQUENCE));
+}
+
+// Whether the ESS signing-certificate references name the certificate; none when the signer has neither.
+std::optional<bool> SigningCertificateMatches(CMS_SignerInfo* signer, X509* certificate)
+{
+    const ASN1_STRING* v1 = SequenceAttribute(signer, NID_id_smime_aa_signingCertificate);
+    const ASN1_STRING* v2 = SequenceAttribute(signer, NID_id_smime_aa_signingCertificateV2);
+    if (!v1 && !v2)
+        return std::nullopt;
+    if (!certificate)
+        return false;
+    EssSigningCertPtr first;
+    EssSigningCertV2Ptr second;
+    if (v1) {
+        const unsigned char* p = ASN1_STRING_get0_data(v1);
+        first.reset(d2i_ESS_SIGNING_CERT(nullptr, &p, ASN1_STRING_length(v1)));
+    }
+    if (v2) {
+        const unsigned char* p = ASN1_STRING_get0_data(v2);
+        second.reset(d2i_ESS_SIGNING_CERT_V2(nullptr, &p, ASN1_STRING_length(v2)));
+    }
+    if ((v1 && !first) || (v2 && !second))
+        return false;
+    X509StackPtr chain(sk_X509_new_null());
+    if (!chain || !X509_add_cert(chain.get(), certificate, X509_ADD_FLAG_UP_REF))
+        return false;
+    return OSSL_ESS_check_signing_certs(first.get(), second.get(), chain.get(), 1) > 0;
+}
+
+SignedAttributes ReadAttributes(CMS_SignerInfo* signer, X509* certificate)
 {
     SignedAttributes attributes;
     if (auto* type = static_cast<ASN1_OBJECT*>(
@@ -64,6 +101,7 @@ SignedAttributes ReadAttributes(CMS_SignerInfo* signer)
         if (value && (value->type == V_ASN1_UTCTIME || value->type == V_ASN1_GENERALIZEDTIME))
             attributes.signingTime = AsnTimeText(value->value.utctime);
     }
+    attributes.signingCertificateMatched = SigningCertificateMatches(signer, certificate);
     return attributes;
 }
 
@@ -140,7 +178,7 @@ void Inspect(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const>
         signerReport.certificate = Referenced(certificate);
         Describe(signer, signerReport);
         if (CMS_signed_get_attr_count(signer) >= 0)
-            signerReport.attributes = ReadAttributes(signer);
+            signerReport.attributes = ReadAttributes(signer, signerReport.certificate.get());
         if (!contentAgrees)
             signerReport.failure = SignatureFailure::ContentChanged;
         else if (!digests)

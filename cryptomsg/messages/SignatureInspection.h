@@ -31,6 +31,8 @@ struct SignedAttributes {
     std::string contentType;   // its short name or OID
     bool digestMatched = false; // the message-digest attribute is the content's digest
     std::string signingTime;   // "dd.MM.yyyy HH:mm:ss UTC", empty when absent
+    // Whether the ESS signing-certificate(-v2) reference names the signer's certificate; none without one.
+    std::optional<bool> signingCertificateMatched;
 };
 
 struct SignerReport {

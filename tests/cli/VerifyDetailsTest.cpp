@@ -104,6 +104,11 @@ TEST_F(VerifyDetails, EachReasonCodeFromARealFile)
     EXPECT_EQ(signer["signed_attributes"].toObject()["content_type"].toString(), "pkcs7-data");
     EXPECT_TRUE(signer["signed_attributes"].toObject()["message_digest_matched"].toBool());
     EXPECT_FALSE(signer["signed_attributes"].toObject()["signing_time"].toString().isEmpty());
+    EXPECT_FALSE(signer["signed_attributes"].toObject().contains("signing_certificate_matched"));
+
+    const QJsonObject cades = json({"verify", file("report.txt"), opensslSign("cades.sig", "-cades")}, 0);
+    EXPECT_TRUE(cades["signers"].toArray()[0].toObject()["signed_attributes"].toObject()["signing_certificate_matched"].toBool())
+        << "the ESS signing-certificate-v2 reference names the signer's certificate";
 
     WriteFile(file("changed.txt"), "Quarterly report, changed\n");
     result = json({"verify", file("changed.txt"), withAttributes}, 1);

@@ -80,6 +80,8 @@ std::string SignerJson(const SignerReport& signer)
                 ",\"message_digest_matched\":" + (a.digestMatched ? "true" : "false");
         if (!a.signingTime.empty())
             json += ",\"signing_time\":" + JsonString(a.signingTime);
+        if (a.signingCertificateMatched)
+            json += std::string(",\"signing_certificate_matched\":") + (*a.signingCertificateMatched ? "true" : "false");
         json += "}";
     }
     return json + "}";
@@ -134,6 +136,9 @@ void WriteDetails(const SignatureReport& report, const std::optional<TrustOutcom
                                (signer.attributes->digestMatched ? "совпадает" : "не совпадает"));
             if (!signer.attributes->signingTime.empty())
                 desktop.detailLine("   Время подписания: " + signer.attributes->signingTime);
+            if (const std::optional<bool> matched = signer.attributes->signingCertificateMatched)
+                desktop.detailLine(std::string("   Ссылка на сертификат подписавшего: ") +
+                                   (*matched ? "совпадает" : "не совпадает"));
         }
     }
     if (!trust)
