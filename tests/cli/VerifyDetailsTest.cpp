@@ -90,6 +90,7 @@ TEST_F(VerifyDetails, EachReasonCodeFromARealFile)
     QJsonObject result = json({"verify", file("report.txt"), file("junk.sig")}, 2);
     EXPECT_EQ(Code(result), "not-a-signature");
     EXPECT_EQ(result["status"].toString(), "failed");
+    EXPECT_EQ(cli({"verify", file("report.txt"), file("missing.sig")}).status, 2) << "an unreadable signature";
 
     result = json({"verify", file("report.txt"), opensslSign("bare.sig", "-nocerts")}, 1);
     EXPECT_EQ(Code(result), "no-signer-certificate");
