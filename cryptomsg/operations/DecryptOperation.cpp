@@ -10,6 +10,7 @@
 #include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/operations/OperationSupport.h"
+#include "cryptomsg/operations/PemMessage.h"
 #include "cryptomsg/operations/Operations.h"
 #include "common/UserTexts.h"
 
@@ -34,7 +35,7 @@ bool NameTooShort(const std::string& path)
 }
 
 // Decrypts the whole input into content; false with the Error report shown when a pass is refused.
-bool Decrypt(HCERTSTORE store, const FileContent& input, ByteBuffer& content, DesktopSeam& desktop)
+bool Decrypt(HCERTSTORE store, std::span<const unsigned char> input, ByteBuffer& content, DesktopSeam& desktop)
 {
     HCERTSTORE stores[] = {store};
     CRYPT_DECRYPT_MESSAGE_PARA para{};
@@ -43,7 +44,7 @@ bool Decrypt(HCERTSTORE store, const FileContent& input, ByteBuffer& content, De
     para.cCertStore = 1;
     para.rghCertStore = stores;
 
-    const auto inputSize = static_cast<DWORD>(input.length());
+    const auto inputSize = static_cast<DWORD>(input.size());
     DWORD size = 0;
     if (!CryptDecryptMessage(&para, input.data(), inputSize, nullptr, &size, nullptr)) {
         desktop.showNotice(ErrorReportText(GetLastError()), NoticeKind::Failure);
@@ -94,7 +95,12 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
         envelope.close();
         if (input.length() > std::numeric_limits<DWORD>::max())
             throw Error(texts::kFileTooLarge);
-        if (!Decrypt(store.get(), input, content, desktop))
+        std::span<const unsigned char> message = input.bytes();
+        const std::optional<std::vector<unsigned char>> unarmoured =
+            tab.readsPemArmour() ? PemMessageDer(message) : std::nullopt;
+        if (unarmoured)
+            message = *unarmoured;
+        if (!Decrypt(store.get(), message, content, desktop))
             return {};
         outputName = DecryptedFileName(inputName);
         content.saveToFile(outputName, outputMode);

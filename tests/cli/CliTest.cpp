@@ -1,3 +1,6 @@
+#include "cryptomsg/operations/Operations.h"
+#include "tests/support/FakeDesktop.h"
+#include "tests/support/OpenSslTool.h"
 #include "tests/support/TestStore.h"
 #include "tools/cli/CliRunner.h"
 #include "tools/cli/JsonText.h"
@@ -305,4 +308,30 @@ TEST_F(CliTest, FilesPastTheSizeLimitAreCalledTooLarge)
     }
     // An ordinary file still goes through.
     EXPECT_EQ(cli({"verify", file("a.txt"), file("a.txt.sig")}).status, 0);
+}
+
+TEST_F(CliTest, DecryptReadsAPemEnvelopeWhereTheWindowKeepsToDer)
+{
+    std::string printed;
+    ASSERT_EQ(RunOpenSsl(store.path(""), "cms -encrypt -binary -gost89 -outform PEM -in a.txt -out a.txt.enc '" +
+                                             store.get("gost2012_256").certificateFile + "'",
+                         &printed),
+              0)
+        << printed;
+    ASSERT_EQ(ReadFile(file("a.txt.enc")).rfind("-----BEGIN CMS-----", 0), 0u);
+
+    struct WindowTab : DecryptTab {
+        std::string file;
+        std::string fileToDecrypt() const override { return file; }
+        void resetSelection() override {}
+    } window;
+    window.file = file("a.txt.enc");
+    ::unlink(file("a.txt").c_str());
+    FakeDesktop desktop;
+    EXPECT_FALSE(DecryptOperation(window, desktop).succeeded);
+    EXPECT_FALSE(FileExists(file("a.txt")));
+
+    const CliRun run = cli({"decrypt", file("a.txt.enc")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(file("a.txt")), "content of a.txt");
 }

@@ -3,19 +3,11 @@
 #include "armour/Armour.h"
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "cryptomsg/operations/PemMessage.h"
 #include "cryptomsg/operations/VerifyDetachedSignature.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 
 namespace ordalis::cli {
-
-namespace {
-
-bool IsSignatureBlock(const PemBlock& block)
-{
-    return block.name == "CMS" || block.name == "PKCS7" || block.name == "PKCS #7 SIGNED DATA";
-}
-
-} // namespace
 
 std::vector<unsigned char> ReadSignatureFile(const std::string& path)
 {
@@ -23,12 +15,8 @@ std::vector<unsigned char> ReadSignatureFile(const std::string& path)
     ByteBuffer bytes;
     bytes.loadFromFile(path);
     const std::span<const unsigned char> read(bytes.data(), bytes.length());
-    if (!armoured && LooksLikePem(read)) {
-        for (const PemBlock& block : ReadPemBlocks(read))
-            if (IsSignatureBlock(block))
-                return {block.data.begin(), block.data.end()};
-        return {};
-    }
+    if (!armoured && LooksLikePem(read))
+        return PemMessageDer(read).value_or(std::vector<unsigned char>());
     if (!armoured)
         return {read.begin(), read.end()};
     ByteBuffer decoded;
