@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace ordalis::test {
 namespace {
@@ -90,6 +92,19 @@ TEST_F(OtherStores, RootImportOffATerminalNeedsYes)
     EXPECT_EQ(run({"import", chain.root(), "--store", "ROOT", "--yes"}).status, 0);
     EXPECT_EQ(ListStore("ROOT").certificates.size(), 1u);
     EXPECT_TRUE(questions.empty());
+}
+
+TEST_F(OtherStores, TheProgramWithoutATerminalRefusesARoot)
+{
+    // A session of its own has no controlling terminal to ask on.
+    const std::string log = store.path("program.log");
+    const std::string command = std::string("setsid -w '") + ORDALIS_STORE_BINARY + "' import '" + chain.root() +
+                                "' --store ROOT </dev/null >'" + log + "' 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2) << ReadFile(log);
+    EXPECT_NE(ReadFile(log).find("--yes"), std::string::npos) << ReadFile(log);
+    EXPECT_TRUE(filesOf("ROOT").empty());
 }
 
 TEST_F(OtherStores, CaTakesBundlesAndCrlsWithTheStoreModes)
