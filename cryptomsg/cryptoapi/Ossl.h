@@ -30,6 +30,7 @@ using EvpPkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, OsslFree<EVP_PKEY_CTX_free>>
 using EvpMdCtxPtr = std::unique_ptr<EVP_MD_CTX, OsslFree<EVP_MD_CTX_free>>;
 using Pkcs12Ptr = std::unique_ptr<PKCS12, OsslFree<PKCS12_free>>;
 using Asn1ObjectPtr = std::unique_ptr<ASN1_OBJECT, OsslFree<ASN1_OBJECT_free>>;
+using X509CrlPtr = std::unique_ptr<X509_CRL, OsslFree<X509_CRL_free>>;
 
 inline void FreeX509Stack(STACK_OF(X509) * s) { sk_X509_pop_free(s, X509_free); }
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), OsslFree<FreeX509Stack>>;

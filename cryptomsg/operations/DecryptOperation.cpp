@@ -10,6 +10,7 @@
 #include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/operations/OperationSupport.h"
+#include "cryptomsg/operations/PemMessage.h"
 #include "cryptomsg/operations/Operations.h"
 #include "common/UserTexts.h"
 
@@ -34,7 +35,7 @@ bool NameTooShort(const std::string& path)
 }
 
 // Decrypts the whole input into content; false with the Error report shown when a pass is refused.
-bool Decrypt(HCERTSTORE store, const std::string& inputName, const FileContent& input, ByteBuffer& content,
+bool Decrypt(HCERTSTORE store, const std::string& inputName, std::span<const unsigned char> input, ByteBuffer& content,
              DesktopSeam& desktop)
 {
     HCERTSTORE stores[] = {store};
@@ -44,7 +45,7 @@ bool Decrypt(HCERTSTORE store, const std::string& inputName, const FileContent& 
     para.cCertStore = 1;
     para.rghCertStore = stores;
 
-    const auto inputSize = static_cast<DWORD>(input.length());
+    const auto inputSize = static_cast<DWORD>(input.size());
     DWORD size = 0;
     if (!CryptDecryptMessage(&para, input.data(), inputSize, nullptr, &size, nullptr)) {
         desktop.showNotice(ErrorReportText(GetLastError()), NoticeKind::Failure);
@@ -52,7 +53,7 @@ bool Decrypt(HCERTSTORE store, const std::string& inputName, const FileContent& 
     }
     content.setSize(size);
     size = static_cast<DWORD>(content.length());
-    const LongStep decrypting{"Расшифрование файла", inputName, input.length()};
+    const LongStep decrypting{"Расшифрование файла", inputName, input.size()};
     if (!RunLongCall(desktop, decrypting, [&] {
             return CryptDecryptMessage(&para, input.data(), inputSize, content.data(), &size, nullptr);
         })) {
@@ -98,7 +99,12 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
         envelope.close();
         if (input.length() > std::numeric_limits<DWORD>::max())
             throw Error(texts::kFileTooLarge);
-        if (!Decrypt(store.get(), inputName, input, content, desktop))
+        std::span<const unsigned char> message = input.bytes();
+        const std::optional<std::vector<unsigned char>> unarmoured =
+            tab.readsPemArmour() ? PemMessageDer(message) : std::nullopt;
+        if (unarmoured)
+            message = *unarmoured;
+        if (!Decrypt(store.get(), inputName, message, content, desktop))
             return {};
         outputName = DecryptedFileName(inputName);
         content.saveToFile(outputName, outputMode);

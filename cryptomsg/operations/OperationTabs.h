@@ -51,6 +51,8 @@ public:
     virtual std::string fileToDecrypt() const = 0; // FileToDecrypt
     // Clears FileToDecrypt, empties Label5, disables Button9.
     virtual void resetSelection() = 0;
+    // Whether an envelope in PEM armour is read too: the command line's files; the window reads DER.
+    virtual bool readsPemArmour() const { return false; }
 };
 
 } // namespace ordalis

@@ -110,9 +110,7 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     if (content.length() > kMax || signature.length() > kMax)
         throw Error(texts::kFileTooLarge);
 
-    report.clearReport();
-    report.appendReportLine("Проверка отсоединенной подписи.....");
-
+    BeginVerificationReport(report);
     CRYPT_VERIFY_MESSAGE_PARA para{};
     para.cbSize = kVerifyMessageParaSize;
     para.dwMsgAndCertEncodingType = kEncodingType;
@@ -120,16 +118,28 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     const DWORD partSizes[] = {static_cast<DWORD>(content.length())};
     PCCERT_CONTEXT signer = nullptr;
     const LongStep checking{"Проверка подписи файла", sourceFile, content.length()};
-    const BOOL valid = RunLongCall(desktop, checking, [&] {
+    const bool valid = RunLongCall(desktop, checking, [&] {
         return CryptVerifyDetachedMessageSignature(&para, 0, signature.data(), static_cast<DWORD>(signature.length()),
                                                    1, parts, partSizes, &signer);
-    });
-    if (!valid) {
-        report.appendReportLine("X - Подпись математически не верна");
-        return false;
-    }
+    }) != 0;
     CertContextPtr certificate(signer);
-    desktop.viewCertificate(certificate.get());
+    ReportVerification(valid ? certificate.get() : nullptr, report, desktop);
+    return valid;
+}
+
+void BeginVerificationReport(VerifyTab& report)
+{
+    report.clearReport();
+    report.appendReportLine("Проверка отсоединенной подписи.....");
+}
+
+void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop)
+{
+    if (!certificate) {
+        report.appendReportLine("X - Подпись математически не верна");
+        return;
+    }
+    desktop.viewCertificate(certificate);
     const CERT_INFO& info = *certificate->pCertInfo;
     report.appendReportLine("V - Подпись математически верна...");
     report.appendReportLine("Серийный номер сертификата:" +
@@ -140,7 +150,6 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     report.appendReportLine(NameBlobToText(info.Subject));
     report.appendReportLine("КОНТЕКСТ ЦЕНТРА СЕРТИФИКАЦИИ");
     report.appendReportLine(NameBlobToText(info.Issuer));
-    return true;
 }
 
 } // namespace ordalis

@@ -14,6 +14,12 @@ namespace ordalis {
 bool VerifyDetachedSignature(const std::string& signatureFile, const std::string& sourceFile, VerifyTab& report,
                              DesktopSeam& desktop);
 
+// Starts the report of a verification in the tab: cleared, with its first line.
+void BeginVerificationReport(VerifyTab& report);
+// Adds the outcome of a verification to the report: for the valid signer's
+// certificate (which it shows), or that the signature is not valid when null.
+void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop);
+
 // The serial number (stored least significant byte first) as hex digits from the
 // most significant byte, in groups of four digits counted from the end.
 std::string FormatSerialNumber(const BYTE* bytes, DWORD count);

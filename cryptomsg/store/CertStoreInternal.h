@@ -28,9 +28,11 @@ struct StoreEntry {
 
 // A store folder as read at one moment: its certificates in a stable order (by
 // file name, then by position in the file), each with its key when the folder
-// holds one, and the files that could not be used, with the reason.
+// holds one, its certificate revocation lists, and the files that could not be
+// used, with the reason.
 struct StoreContent {
     std::vector<StoreEntry> entries;
+    std::vector<X509CrlPtr> crls;
     std::vector<std::string> problems;
 };
 

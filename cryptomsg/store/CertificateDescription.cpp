@@ -164,4 +164,9 @@ CertificateDescription DescribeCertificate(PCCERT_CONTEXT certificate)
     return d;
 }
 
+std::string AsnTimeText(const ASN1_TIME* time)
+{
+    return TimeText(time);
+}
+
 } // namespace ordalis

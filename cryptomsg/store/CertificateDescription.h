@@ -2,6 +2,8 @@
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 
+#include <openssl/asn1.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +31,9 @@ struct CertificateDescription {
 };
 
 CertificateDescription DescribeCertificate(PCCERT_CONTEXT certificate);
+
+// A certificate or CRL time as the descriptions write it ("dd.MM.yyyy HH:mm:ss UTC"); empty for none.
+std::string AsnTimeText(const ASN1_TIME* time);
 
 // Whether the certificate's store holds a private key for it; no password is asked.
 bool CertHasPrivateKey(PCCERT_CONTEXT certificate);

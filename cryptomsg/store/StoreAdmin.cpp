@@ -125,6 +125,10 @@ StoreListing ListStore(const std::string& storeName)
     PCCERT_CONTEXT context = nullptr;
     while ((context = CertEnumCertificatesInStore(store.get(), context)) != nullptr)
         listing.certificates.push_back({DescribeCertificate(context), CertVerifyTimeValidity(nullptr, context->pCertInfo)});
+    for (const X509CrlPtr& crl : store->content.crls)
+        listing.crls.push_back({FormatName(X509_CRL_get_issuer(crl.get()), NameStyle::ShortName),
+                                AsnTimeText(X509_CRL_get0_lastUpdate(crl.get())),
+                                AsnTimeText(X509_CRL_get0_nextUpdate(crl.get()))});
     return listing;
 }
 

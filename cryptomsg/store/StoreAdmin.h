@@ -16,6 +16,7 @@
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/Ossl.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
+#include "cryptomsg/store/StoreCertificateImport.h"
 
 #include <functional>
 #include <optional>
@@ -34,6 +35,12 @@ struct StoreListing {
     std::string folder;
     std::vector<Item> certificates;    // in the store's order
     std::vector<std::string> problems; // files that could not be used, and why
+    struct Crl {
+        std::string issuer;
+        std::string thisUpdate;
+        std::string nextUpdate; // empty when the list names none
+    };
+    std::vector<Crl> crls;
 };
 
 StoreListing ListStore(const std::string& storeName = kPersonalStore);
@@ -47,10 +54,12 @@ std::vector<CertContextPtr> FindCertificates(HCERTSTORE store, const std::string
 // The one certificate an ID names; throws when none does or several do (naming them).
 CertContextPtr FindOneCertificate(HCERTSTORE store, const std::string& id);
 
-// Imports a PKCS#12 bundle, a PEM or DER certificate or a PEM private key (whose
-// certificate must be in the file or the store). Returns what was done, a line each.
+// Imports into MY a PKCS#12 bundle, a PEM or DER certificate or a PEM private key (whose
+// certificate must be in the file or the store); into the other stores certificates,
+// PKCS#7 bundles and (into CA) CRLs, asking approve first (see ImportBundle).
+// Returns what was done, a line each.
 std::vector<std::string> ImportFile(const std::string& path, const PasswordSource& password,
-                                    const std::string& storeName = kPersonalStore);
+                                    const std::string& storeName = kPersonalStore, const ImportApproval& approve = {});
 
 // Writes the certificate an ID names to file: PEM when the name ends in ".pem", DER otherwise.
 void ExportCertificate(const std::string& id, const std::string& file, const std::string& storeName = kPersonalStore);

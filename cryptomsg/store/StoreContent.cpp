@@ -10,6 +10,7 @@
 #include "cryptomsg/store/CertStoreInternal.h"
 
 #include "common/SystemError.h"
+#include "cryptomsg/store/CertificateBundle.h"
 #include "cryptomsg/store/PbeIterations.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "common/UserTexts.h"
@@ -42,6 +43,7 @@ struct FoundCertificate {
 struct Found {
     std::vector<FoundCertificate> certificates;
     std::vector<FoundKey> keys;
+    std::vector<X509CrlPtr> crls;
     std::vector<std::string> problems;
 };
 
@@ -73,6 +75,7 @@ void AddPemFile(const std::string& path, std::span<const unsigned char> bytes, F
 {
     const std::size_t firstCertificate = found.certificates.size();
     const std::size_t firstKey = found.keys.size();
+    const std::size_t firstCrl = found.crls.size();
     const std::vector<PemBlock> blocks = ReadPemBlocks(bytes);
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const PemBlock& block = blocks[i];
@@ -81,6 +84,13 @@ void AddPemFile(const std::string& path, std::span<const unsigned char> bytes, F
                 found.certificates.push_back({std::move(certificate), path, true});
             else
                 found.problems.push_back(path + texts::kDamagedCertificate);
+            continue;
+        }
+        if (block.name == "X509 CRL") {
+            if (X509CrlPtr crl = DecodeCrl(block.data))
+                found.crls.push_back(std::move(crl));
+            else
+                found.problems.push_back(path + ": поврежденный список отзыва");
             continue;
         }
         const KeyBlockKind kind = KeyBlockKindOf(block);
@@ -100,7 +110,7 @@ void AddPemFile(const std::string& path, std::span<const unsigned char> bytes, F
     const std::size_t keys = found.keys.size() - firstKey;
     for (std::size_t c = firstCertificate; c < found.certificates.size(); ++c)
         found.certificates[c].onlyCertificateOfFile = certificates == 1;
-    if (certificates == 0 && keys == 0)
+    if (certificates == 0 && keys == 0 && found.crls.size() == firstCrl)
         found.problems.push_back(path + ": нет сертификатов и ключей");
     for (std::size_t k = firstKey; k < found.keys.size(); ++k) {
         FoundKey& key = found.keys[k];
@@ -146,10 +156,12 @@ void AddFile(const std::string& path, Found& found)
         AddPemFile(path, bytes, found);
     else if (X509Ptr certificate = DecodeCertificate(bytes))
         found.certificates.push_back({std::move(certificate), path, true});
+    else if (X509CrlPtr crl = DecodeCrl(bytes))
+        found.crls.push_back(std::move(crl));
     else if (Pkcs12Ptr bundle = DecodePkcs12(bytes))
         AddPkcs12File(path, bundle.get(), found);
     else
-        found.problems.push_back(path + ": не сертификат, не ключ и не контейнер PKCS#12");
+        found.problems.push_back(path + ": не сертификат, не ключ, не список отзыва и не контейнер PKCS#12");
 }
 
 bool PublicKeysEqual(EVP_PKEY* key, X509* certificate)
@@ -189,6 +201,7 @@ StoreContent ReadStoreContent(const std::string& folder)
         AddFile(folder + "/" + name, found);
 
     StoreContent content;
+    content.crls = std::move(found.crls);
     for (std::size_t c = 0; c < found.certificates.size(); ++c) {
         FoundCertificate& candidate = found.certificates[c];
         FoundKey* key = KeyFor(c, found);

@@ -9,6 +9,7 @@
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreKeyPair.h"
+#include "cryptomsg/store/StoreNames.h"
 #include "common/UserTexts.h"
 
 #include <openssl/err.h>
@@ -237,7 +238,7 @@ private:
 } // namespace
 
 std::vector<std::string> ImportFile(const std::string& path, const PasswordSource& password,
-                                    const std::string& storeName)
+                                    const std::string& storeName, const ImportApproval& approve)
 {
     SecureBytes bytes;
     if (!ReadSmallFile(path, bytes))
@@ -245,6 +246,13 @@ std::vector<std::string> ImportFile(const std::string& path, const PasswordSourc
     // Decoders tried on the way queue errors even when the key opens, and some
     // refusals are not OpenSSL's: a later failure must not report them as its reason.
     const ClearErrorsOnExit clear;
+    if (storeName != kPersonalStore) {
+        // Only the personal store keeps private keys.
+        std::optional<CertificateBundle> bundle = ReadCertificateBundle(bytes);
+        if (!bundle)
+            throw Error("Файл \"" + path + "\" не распознан: это не сертификат, не набор сертификатов PKCS#7 и не список отзыва");
+        return ImportBundle(path, std::move(*bundle), storeName, approve);
+    }
     Importer importer(storeName, password);
     importer.importBytes(path, bytes);
     return importer.report();

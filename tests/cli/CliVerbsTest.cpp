@@ -30,14 +30,14 @@ TEST(CliVerbs, EachVerbTakesItsOwnOptions)
         std::vector<std::string> options;
     } verbs[] = {
         {"sign", {"--cert", "--attached", "--base64", "--pack", "--password-file", "--json", "--help"}},
-        {"verify", {"--json", "--help"}},
+        {"verify", {"--details", "--trusted", "--extract", "--signer-cert", "--json", "--help"}},
         {"encrypt", {"--cert", "--cert-file", "--json", "--help"}},
         {"decrypt", {"--password-file", "--json", "--help"}},
     };
-    const std::vector<std::string> valued = {"--cert", "--cert-file", "--password-file"};
+    const std::vector<std::string> valued = {"--cert", "--cert-file", "--password-file", "--extract", "--signer-cert"};
     for (const auto& verb : verbs) {
-        for (const char* option :
-             {"--cert", "--cert-file", "--password-file", "--attached", "--base64", "--pack", "--json", "--help"}) {
+        for (const char* option : {"--cert", "--cert-file", "--password-file", "--attached", "--base64", "--pack",
+                                   "--json", "--help", "--details", "--trusted", "--extract", "--signer-cert"}) {
             std::vector<std::string> args = {verb.verb, "a.txt", option};
             if (std::count(valued.begin(), valued.end(), option))
                 args.push_back("value");
@@ -105,7 +105,8 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
     EXPECT_EQ(run.out,
               "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n"
               "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]\n"
-              "  ordalis-cli verify FILE SIGNATURE [--json]\n"
+              "  ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
+              "[--trusted] [--json]\n"
               "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]\n"
               "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"
               "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"

@@ -45,7 +45,8 @@ TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
     EXPECT_EQ(cli({""}), "sign verify encrypt decrypt --help");
     EXPECT_EQ(cli({"de"}), "decrypt");
     EXPECT_EQ(cli({"sign", "--"}), "--json --help --cert --attached --base64 --pack --password-file");
-    EXPECT_EQ(cli({"verify", "--"}), "--json --help");
+    EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --extract --signer-cert");
+    EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");
     EXPECT_EQ(cli({"encrypt", "--"}), "--json --help --cert --cert-file");
     EXPECT_EQ(cli({"decrypt", "--p"}), "--password-file");
     EXPECT_EQ(cli({"encrypt", "--cert-file", "part"}), "partner.cer");
@@ -60,6 +61,8 @@ TEST_F(Completion, StoreCommandsAndOptions)
     EXPECT_EQ(complete(script, "_ordalis_store", {"im"}), "import");
     EXPECT_EQ(complete(script, "_ordalis_store", {"new", "--alg", "gost2012_"}), "gost2012_256 gost2012_512");
     EXPECT_EQ(complete(script, "_ordalis_store", {"import", "part"}), "partner.cer");
+    EXPECT_EQ(complete(script, "_ordalis_store", {"import", "x.cer", "--store", ""}), "MY AddressBook CA ROOT");
+    EXPECT_EQ(complete(script, "_ordalis_store", {"list", "--st"}), "--store");
 }
 
 } // namespace

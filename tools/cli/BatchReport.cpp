@@ -21,6 +21,7 @@ std::string JsonLine(const FileResult& result, const TerminalDesktop::FileLog& l
             line += (i ? "," : "") + JsonBytes(result.outputs[i]);
         line += "]";
     }
+    line += log.jsonFields;
     if (result.outcome == Outcome::Failed) {
         line += ",\"error\":" + JsonString(log.failures.empty() ? std::string() : log.failures.back());
         line += ",\"code\":" + std::to_string(log.failureCode);

@@ -65,6 +65,7 @@ public:
     explicit CliDecryptTab(std::string file) : m_file(std::move(file)) {}
     std::string fileToDecrypt() const override { return m_file; }
     void resetSelection() override {}
+    bool readsPemArmour() const override { return true; }
 
 private:
     std::string m_file;

@@ -17,8 +17,10 @@ inline constexpr Text kOptionNotForVerb{"option %1 does not go with the command 
                                         "параметр %1 не подходит к команде %2"};
 inline constexpr Text kEncryptNeedsOneRecipient{"encrypt needs exactly one of --cert and --cert-file",
                                                 "для encrypt нужен ровно один из параметров --cert или --cert-file"};
-inline constexpr Text kNoSignatureFound{"No signature found for the file %1 (expected %1.sig or %1.p7s)",
-                                        "Не найдена подпись к файлу %1 (ожидался %1.sig или %1.p7s)"};
+inline constexpr Text kNoSignatureFound{"No signature found for the file %1 (expected %1.sig, .p7s, .p7m or .sgn)",
+                                        "Не найдена подпись к файлу %1 (ожидался %1.sig, .p7s, .p7m или .sgn)"};
+inline constexpr Text kExtractNeedsOneSignature{"--extract writes the content of one signature; give one signature",
+                                                "--extract пишет содержимое одной подписи; укажите одну подпись"};
 
 inline constexpr Text kProgramHelpHead{"ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n",
                                        "ordalis-cli — подпись, проверка, шифрование и расшифровка файлов с сертификатами ГОСТ\n\n"};

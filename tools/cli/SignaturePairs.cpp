@@ -12,10 +12,23 @@ bool Exists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
+constexpr const char* kSignatureExtensions[] = {".sig", ".p7s", ".p7m", ".sgn"};
+
 bool IsSignatureName(const std::string& name)
 {
-    auto endsWith = [&](const char* ext) { return name.size() > 4 && name.compare(name.size() - 4, 4, ext) == 0; };
-    return endsWith(".sig") || endsWith(".p7s");
+    for (const char* ext : kSignatureExtensions)
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ext) == 0)
+            return true;
+    return false;
+}
+
+// The signature lying beside a file, by the first extension found; empty when none does.
+std::string SignatureBeside(const std::string& file)
+{
+    for (const char* ext : kSignatureExtensions)
+        if (Exists(file + ext))
+            return file + ext;
+    return {};
 }
 
 } // namespace
@@ -27,10 +40,10 @@ std::vector<std::pair<std::string, std::string>> VerifyPairs(const std::vector<s
         const std::string& file = files[i];
         if (i + 1 < files.size() && IsSignatureName(files[i + 1]) && !IsSignatureName(file)) {
             pairs.emplace_back(file, files[++i]);
-        } else if (Exists(file + ".sig")) {
-            pairs.emplace_back(file, file + ".sig");
-        } else if (Exists(file + ".p7s")) {
-            pairs.emplace_back(file, file + ".p7s");
+        } else if (std::string beside = SignatureBeside(file); !beside.empty()) {
+            pairs.emplace_back(file, std::move(beside));
+        } else if (IsSignatureName(file) && Exists(file)) {
+            pairs.emplace_back(file, file); // an attached signature, over the content it carries
         } else {
             pairs.emplace_back(file, std::string());
         }

@@ -21,6 +21,12 @@ void TerminalDesktop::reportLine(const std::string& line)
         m_terminal.out << line << '\n';
 }
 
+void TerminalDesktop::detailLine(const std::string& line)
+{
+    if (!m_json)
+        m_terminal.out << line << '\n';
+}
+
 void TerminalDesktop::showNotice(const std::string& text, NoticeKind kind)
 {
     if (kind == NoticeKind::Info) {

@@ -41,10 +41,14 @@ public:
         std::vector<std::string> lines;    // notices and report lines
         std::vector<std::string> failures; // failure notices and errors
         std::uint32_t failureCode = 0;
+        std::string jsonFields; // more fields of the --json line, each with its leading comma
     };
     void beginFile() { m_log = {}; }
     const FileLog& log() const { return m_log; }
     void reportLine(const std::string& line);
+    // A line after the report (the details); not part of the --json line's messages.
+    void detailLine(const std::string& line);
+    void addJsonFields(const std::string& fields) { m_log.jsonFields += fields; }
 
 private:
     Terminal& m_terminal;

@@ -6,6 +6,7 @@
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/SignaturePairs.h"
+#include "tools/cli/VerifyFile.h"
 
 namespace ordalis::cli {
 
@@ -24,11 +25,14 @@ int RunVerify(const CliOptions& options, Batch& batch)
     std::vector<Job> jobs;
     for (auto& [file, signature] : VerifyPairs(options.files()))
         jobs.push_back({std::move(file), std::move(signature)});
-    return batch.run(jobs, [](const Job& job, TerminalDesktop& desktop) {
+    const VerifyChoices choices{options.flag("--details"), options.flag("--trusted"), options.value("--extract"),
+                                options.value("--signer-cert")};
+    if (choices.extract && jobs.size() != 1)
+        throw UsageError(tools::Say(texts::kExtractNeedsOneSignature));
+    return batch.run(jobs, [&choices](const Job& job, TerminalDesktop& desktop) {
         if (job.signature.empty())
             throw Error(tools::Say(texts::kNoSignatureFound, {job.file}));
-        CliVerifyTab tab(job.file, job.signature, desktop);
-        return VerifyOperation(tab, desktop);
+        return VerifyFile(job.file, job.signature, choices, desktop);
     });
 }
 

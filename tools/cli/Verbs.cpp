@@ -23,14 +23,24 @@ constexpr std::string_view kSignHelp =
     "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n";
 
 constexpr std::string_view kVerifyHelp =
-    "ordalis-cli verify FILE SIGNATURE [FILE SIGNATURE...] [--json]\n"
-    "ordalis-cli verify FILE... [--json]\n"
-    "  Verifies detached signatures. Give pairs of a file and its signature, or files alone\n"
-    "  whose FILE.sig or FILE.p7s lies beside them (FILE.sig when both do). Prints the report\n"
-    "  for each.\n"
-    "  Exit status: 0 all valid, 1 a signature is invalid, 2 an error.\n"
+    "ordalis-cli verify FILE SIGNATURE [FILE SIGNATURE...] [OPTIONS]\n"
+    "ordalis-cli verify FILE... [OPTIONS]\n"
+    "ordalis-cli verify SIGNATURE [--extract OUT] [OPTIONS]\n"
+    "  Verifies signatures. Give pairs of a file and its signature, or files alone whose\n"
+    "  FILE.sig, FILE.p7s, FILE.p7m or FILE.sgn lies beside them (the first found), or an\n"
+    "  attached signature alone. Signatures may be DER, Base64 or PEM. Prints the report for each.\n"
+    "  --details        every signer, the signed attributes and the certificate path after the report\n"
+    "  --trusted        valid only when the signer's chain leads to a root of the ROOT store\n"
+    "                   and is not revoked\n"
+    "  --extract OUT    write the content an attached signature carries to OUT\n"
+    "  --signer-cert F  the signer's certificate, for a signature that does not carry it\n"
+    "                   (the stores are searched too)\n"
+    "  --json           one JSON object per file: signers, signed attributes, trust, reason\n"
+    "  Exit status: 0 all valid, 1 a signature is invalid (or untrusted with --trusted),\n"
+    "  2 an error, or a signature file that is no signature.\n"
     "Examples:\n"
-    "  ordalis-cli verify report.pdf report.pdf.sig\n"
+    "  ordalis-cli verify report.pdf report.pdf.sig --details\n"
+    "  ordalis-cli verify report.pdf.p7m --extract report.pdf --trusted\n"
     "  ordalis-cli verify *.pdf --json\n";
 
 constexpr std::string_view kEncryptHelp =
@@ -64,14 +74,24 @@ constexpr std::string_view kSignHelpRu =
     "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n";
 
 constexpr std::string_view kVerifyHelpRu =
-    "ordalis-cli verify ФАЙЛ ПОДПИСЬ [ФАЙЛ ПОДПИСЬ...] [--json]\n"
-    "ordalis-cli verify ФАЙЛ... [--json]\n"
-    "  Проверяет отсоединенные подписи. Укажите пары из файла и его подписи или только файлы,\n"
-    "  рядом с которыми лежит ФАЙЛ.sig или ФАЙЛ.p7s (ФАЙЛ.sig, если есть оба). Для каждой\n"
-    "  подписи печатает отчет.\n"
-    "  Код возврата: 0 все подписи верны, 1 есть неверная подпись, 2 ошибка.\n"
+    "ordalis-cli verify ФАЙЛ ПОДПИСЬ [ФАЙЛ ПОДПИСЬ...] [ПАРАМЕТРЫ]\n"
+    "ordalis-cli verify ФАЙЛ... [ПАРАМЕТРЫ]\n"
+    "ordalis-cli verify ПОДПИСЬ [--extract ВЫХОД] [ПАРАМЕТРЫ]\n"
+    "  Проверяет подписи. Укажите пары из файла и его подписи, или только файлы, рядом с которыми\n"
+    "  лежит ФАЙЛ.sig, ФАЙЛ.p7s, ФАЙЛ.p7m или ФАЙЛ.sgn (первый найденный), или одну прикрепленную\n"
+    "  подпись. Подпись может быть в DER, Base64 или PEM. Для каждой печатает отчет.\n"
+    "  --details        после отчета: все подписавшие, подписанные атрибуты и путь сертификации\n"
+    "  --trusted        подпись верна, только если цепочка подписавшего ведет к корню хранилища ROOT\n"
+    "                   и не отозвана\n"
+    "  --extract ВЫХОД  записать в ВЫХОД содержимое, вложенное в прикрепленную подпись\n"
+    "  --signer-cert Ф  сертификат подписавшего для подписи, которая его не содержит\n"
+    "                   (хранилища тоже просматриваются)\n"
+    "  --json           по объекту JSON на файл: подписавшие, атрибуты, доверие, причина\n"
+    "  Код возврата: 0 все подписи верны, 1 подпись неверна (или без доверия при --trusted),\n"
+    "  2 ошибка или файл подписи, который не является подписью.\n"
     "Примеры:\n"
-    "  ordalis-cli verify report.pdf report.pdf.sig\n"
+    "  ordalis-cli verify report.pdf report.pdf.sig --details\n"
+    "  ordalis-cli verify report.pdf.p7m --extract report.pdf --trusted\n"
     "  ordalis-cli verify *.pdf --json\n";
 
 constexpr std::string_view kEncryptHelpRu =
@@ -103,8 +123,11 @@ const std::vector<Verb>& Verbs()
          {{"signed", "подписано"}, {}, {"failed", "не удалось"}},
          RunSign},
         {"verify",
-         {},
-         {"ordalis-cli verify FILE SIGNATURE [--json]", "ordalis-cli verify ФАЙЛ ПОДПИСЬ [--json]"},
+         {"--details", "--trusted", "--extract", "--signer-cert"},
+         {"ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
+          "[--trusted] [--json]",
+          "ordalis-cli verify ФАЙЛ ПОДПИСЬ | ФАЙЛ... | ПОДПИСЬ [--extract ВЫХОД] [--signer-cert СЕРТ] [--details] "
+          "[--trusted] [--json]"},
          {kVerifyHelp, kVerifyHelpRu},
          {{"valid", "верны"}, {"invalid", "неверны"}, {"failed", "не удалось"}},
          RunVerify},
@@ -139,6 +162,8 @@ const std::vector<CliOption>& CliOptionList()
         {"--cert", OptionValue::Text},     {"--cert-file", OptionValue::File}, {"--password-file", OptionValue::File},
         {"--attached", OptionValue::None}, {"--base64", OptionValue::None},    {"--pack", OptionValue::None},
         {"--json", OptionValue::None},     {"--help", OptionValue::None},
+        {"--details", OptionValue::None},  {"--trusted", OptionValue::None},   {"--extract", OptionValue::File},
+        {"--signer-cert", OptionValue::File},
     };
     return options;
 }

@@ -11,10 +11,11 @@ _ordalis_store()
     case $prev in
         --alg) COMPREPLY=($(compgen -W "gost2001 gost2012_256 gost2012_512" -- "$cur")); return ;;
         --password-file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --store) COMPREPLY=($(compgen -W "MY AddressBook CA ROOT" -- "$cur")); return ;;
         --subject|--days) return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--alg --subject --days --password-file --yes --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "--alg --subject --days --password-file --store --yes --help" -- "$cur"))
     else
         COMPREPLY=($(compgen -f -- "$cur"))
     fi

@@ -3,6 +3,7 @@
 #include "common/Error.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreFolder.h"
+#include "cryptomsg/store/StoreNames.h"
 #include "tools/common/Arguments.h"
 #include "tools/common/PasswordFile.h"
 
@@ -20,19 +21,21 @@ constexpr int kExitFailure = 2;
 
 std::string HelpText()
 {
-    return "ordalis-store — личное хранилище сертификатов (MY) для Ордалис\n"
+    return "ordalis-store — хранилища сертификатов Ордалис\n"
            "\n"
            "Использование:\n"
-           "  ordalis-store list\n"
-           "  ordalis-store import ФАЙЛ [--password-file Ф]\n"
-           "  ordalis-store export ID ФАЙЛ\n"
-           "  ordalis-store remove ID [--yes]\n"
+           "  ordalis-store list [--store ИМЯ]\n"
+           "  ordalis-store import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]\n"
+           "  ordalis-store export ID ФАЙЛ [--store ИМЯ]\n"
+           "  ordalis-store remove ID [--store ИМЯ] [--yes]\n"
            "  ordalis-store new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…,O=…\" [--days N]\n"
            "                    [--password-file Ф]\n"
            "\n"
            "  list     показать сертификаты хранилища\n"
            "  import   добавить контейнер PKCS#12 (.p12/.pfx), сертификат (PEM или DER) или закрытый ключ\n"
-           "           PKCS#8 (PEM); ключ из контейнера сохраняется зашифрованным тем же паролем\n"
+           "           PKCS#8 (PEM); ключ из контейнера сохраняется зашифрованным тем же паролем;\n"
+           "           в другие хранилища — сертификаты, наборы PKCS#7 (.p7b) и (в CA) списки отзыва;\n"
+           "           добавление в ROOT нужно подтвердить в терминале или указать --yes\n"
            "  export   записать сертификат в ФАЙЛ: DER, или PEM, если имя оканчивается на .pem\n"
            "  remove   удалить сертификат и его закрытый ключ; спрашивает подтверждение в терминале,\n"
            "           --yes удаляет без вопроса (для сценариев)\n"
@@ -43,6 +46,8 @@ std::string HelpText()
            "отпечаток SHA-1 или часть имени субъекта, подходящая только к одному сертификату.\n"
            "--password-file Ф — пароль в первой строке файла Ф; без этого ключа пароль\n"
            "спрашивается в терминале без отображения.\n"
+           "--store ИМЯ — MY (по умолчанию: свои сертификаты с ключами), AddressBook (сертификаты\n"
+           "других людей), CA (промежуточные сертификаты и списки отзыва), ROOT (доверенные корневые).\n"
            "\n"
            "Хранилище: " + StoreFolderPath(kPersonalStore) + "\n"
            "Код возврата: 0 — успешно, 2 — ошибка.\n";
@@ -55,7 +60,8 @@ struct CommandLine : ParsedArguments {
 const ArgumentGrammar& StoreGrammar()
 {
     static const ArgumentGrammar grammar{
-        .options = {{"--password-file", true}, {"--alg", true}, {"--subject", true}, {"--days", true}, {"--yes", false}},
+        .options = {{"--password-file", true}, {"--alg", true}, {"--subject", true}, {"--days", true}, {"--yes", false},
+                    {"--store", true}},
         .helpWords = {"--help", "-h"},
         .valueAfterEquals = true,
         .repeatIsError = true,
@@ -106,6 +112,17 @@ PasswordSource MakePasswordSource(const CommandLine& line, Terminal& terminal)
     };
 }
 
+std::string StoreName(const CommandLine& line)
+{
+    const auto given = line.value("--store");
+    if (!given)
+        return kPersonalStore;
+    const std::optional<std::string> known = KnownStoreName(*given);
+    if (!known)
+        throw UsageError("--store: ожидается MY, AddressBook, CA или ROOT, задано \"" + *given + "\"");
+    return *known;
+}
+
 const char* ValidityNote(LONG validity)
 {
     return validity < 0 ? " (еще не действует)" : validity > 0 ? " (срок истек)" : "";
@@ -123,36 +140,68 @@ void PrintCertificate(std::ostream& out, std::size_t number, const StoreListing:
         << "   Закрытый ключ:    " << (d.hasPrivateKey ? "есть" : "нет") << "\n";
 }
 
+void PrintCrls(std::ostream& out, const StoreListing& listing)
+{
+    for (const StoreListing::Crl& crl : listing.crls)
+        out << "\nСписок отзыва: " << crl.issuer << "\n"
+            << "   Выпущен:          " << crl.thisUpdate << "\n"
+            << "   Следующий:        " << (crl.nextUpdate.empty() ? "не указан" : crl.nextUpdate) << "\n";
+}
+
 int List(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 0, {}, "list");
-    const StoreListing listing = ListStore();
+    Expect(line, 0, {"--store"}, "list [--store ИМЯ]");
+    const StoreListing listing = ListStore(StoreName(line));
     for (const std::string& problem : listing.problems)
         terminal.err << "Предупреждение: " << problem << "\n";
     if (listing.certificates.empty() && !listing.problems.empty())
         throw Error("В хранилище нет сертификатов, которые удалось прочитать: " + listing.folder);
-    if (listing.certificates.empty())
+    if (listing.certificates.empty() && listing.crls.empty())
         terminal.out << "Хранилище пусто: " << listing.folder << "\n";
     for (std::size_t i = 0; i < listing.certificates.size(); ++i) {
         if (i > 0)
             terminal.out << "\n";
         PrintCertificate(terminal.out, i + 1, listing.certificates[i]);
     }
+    PrintCrls(terminal.out, listing);
     return kExitOk;
+}
+
+bool IsYes(std::string answer);
+
+// A root put into ROOT makes every certificate it issued trusted: the user sees
+// exactly which one and says yes, as for a deletion.
+ImportApproval RootApproval(const CommandLine& line, Terminal& terminal)
+{
+    return [&line, &terminal](const std::vector<CertificateToAdd>& certificates) {
+        if (line.flag("--yes"))
+            return true;
+        std::string question = "В доверенные корневые (ROOT) будут добавлены сертификаты:\n";
+        for (const CertificateToAdd& certificate : certificates)
+            question += "   " + certificate.subject + "\n   Отпечаток SHA-1:  " + certificate.sha1Thumbprint + "\n";
+        question += "Подписи, которые к ним восходят, будут считаться доверенными. Добавить? (да/нет): ";
+        const std::optional<std::string> answer = terminal.askLine ? terminal.askLine(question) : std::nullopt;
+        if (!answer)
+            throw Error("добавление в ROOT нужно подтвердить в терминале; в сценариях укажите --yes");
+        return IsYes(*answer);
+    };
 }
 
 int Import(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 1, {"--password-file"}, "import ФАЙЛ [--password-file Ф]");
-    for (const std::string& report : ImportFile(line.positional[0], MakePasswordSource(line, terminal)))
+    Expect(line, 1, {"--password-file", "--store", "--yes"},
+           "import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]");
+    const std::string store = StoreName(line);
+    const ImportApproval approve = store == kRootStore ? RootApproval(line, terminal) : ImportApproval();
+    for (const std::string& report : ImportFile(line.positional[0], MakePasswordSource(line, terminal), store, approve))
         terminal.out << report << "\n";
     return kExitOk;
 }
 
 int Export(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 2, {}, "export ID ФАЙЛ");
-    ExportCertificate(line.positional[0], line.positional[1]);
+    Expect(line, 2, {"--store"}, "export ID ФАЙЛ [--store ИМЯ]");
+    ExportCertificate(line.positional[0], line.positional[1], StoreName(line));
     terminal.out << "Сертификат записан в " << line.positional[1] << "\n";
     return kExitOk;
 }
@@ -170,7 +219,7 @@ void ConfirmRemoval(const CommandLine& line, Terminal& terminal)
 {
     if (line.value("--yes"))
         return;
-    const RemovalPlan plan = PlanRemoval(line.positional[0]);
+    const RemovalPlan plan = PlanRemoval(line.positional[0], StoreName(line));
     const CertificateDescription& d = plan.certificate;
     std::string question = "Будет удален сертификат " + d.subject + "\n" +
                            "   Серийный номер:   " + d.serialHex + "\n" +
@@ -189,9 +238,9 @@ void ConfirmRemoval(const CommandLine& line, Terminal& terminal)
 
 int Remove(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 1, {"--yes"}, "remove ID [--yes]");
+    Expect(line, 1, {"--yes", "--store"}, "remove ID [--store ИМЯ] [--yes]");
     ConfirmRemoval(line, terminal);
-    for (const std::string& file : RemoveCertificate(line.positional[0]))
+    for (const std::string& file : RemoveCertificate(line.positional[0], StoreName(line)))
         terminal.out << "Удален файл " << file << "\n";
     return kExitOk;
 }

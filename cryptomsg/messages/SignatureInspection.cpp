@@ -1,0 +1,233 @@
+#include "cryptomsg/messages/SignatureInspection.h"
+
+#include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/messages/MessageSupport.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/CertificateIds.h"
+
+#include <openssl/err.h>
+#include <openssl/ess.h>
+
+#include <cstring>
+
+namespace ordalis {
+
+namespace {
+
+X509Ptr Referenced(X509* certificate)
+{
+    if (certificate)
+        X509_up_ref(certificate);
+    return X509Ptr(certificate);
+}
+
+std::string SerialHex(const ASN1_INTEGER* serial)
+{
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!bio || !serial || i2a_ASN1_INTEGER(bio.get(), serial) <= 0)
+        return {};
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &data);
+    return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
+}
+
+// Names the signer from its certificate or, without one, from its identifier.
+void Describe(CMS_SignerInfo* signer, SignerReport& report)
+{
+    if (X509* certificate = report.certificate.get()) {
+        report.subject = FormatName(X509_get_subject_name(certificate), NameStyle::ShortName);
+        report.issuer = FormatName(X509_get_issuer_name(certificate), NameStyle::ShortName);
+        report.serialHex = CertificateSerialHex(certificate);
+        return;
+    }
+    ASN1_OCTET_STRING* keyId = nullptr;
+    X509_NAME* issuer = nullptr;
+    ASN1_INTEGER* serial = nullptr;
+    if (CMS_SignerInfo_get0_signer_id(signer, &keyId, &issuer, &serial) == 1 && issuer) {
+        report.issuer = FormatName(issuer, NameStyle::ShortName);
+        report.serialHex = SerialHex(serial);
+    }
+}
+
+using EssSigningCertPtr = std::unique_ptr<ESS_SIGNING_CERT, OsslFree<ESS_SIGNING_CERT_free>>;
+using EssSigningCertV2Ptr = std::unique_ptr<ESS_SIGNING_CERT_V2, OsslFree<ESS_SIGNING_CERT_V2_free>>;
+
+// The DER of a signed attribute whose value is a SEQUENCE; null when absent.
+const ASN1_STRING* SequenceAttribute(CMS_SignerInfo* signer, int nid)
+{
+    return static_cast<const ASN1_STRING*>(CMS_signed_get0_data_by_OBJ(signer, OBJ_nid2obj(nid), -3, V_ASN1_SEQUENCE));
+}
+
+// Whether the ESS signing-certificate references name the certificate; none when the signer has neither.
+std::optional<bool> SigningCertificateMatches(CMS_SignerInfo* signer, X509* certificate)
+{
+    const ASN1_STRING* v1 = SequenceAttribute(signer, NID_id_smime_aa_signingCertificate);
+    const ASN1_STRING* v2 = SequenceAttribute(signer, NID_id_smime_aa_signingCertificateV2);
+    if (!v1 && !v2)
+        return std::nullopt;
+    if (!certificate)
+        return false;
+    EssSigningCertPtr first;
+    EssSigningCertV2Ptr second;
+    if (v1) {
+        const unsigned char* p = ASN1_STRING_get0_data(v1);
+        first.reset(d2i_ESS_SIGNING_CERT(nullptr, &p, ASN1_STRING_length(v1)));
+    }
+    if (v2) {
+        const unsigned char* p = ASN1_STRING_get0_data(v2);
+        second.reset(d2i_ESS_SIGNING_CERT_V2(nullptr, &p, ASN1_STRING_length(v2)));
+    }
+    if ((v1 && !first) || (v2 && !second))
+        return false;
+    X509StackPtr chain(sk_X509_new_null());
+    if (!chain || !X509_add_cert(chain.get(), certificate, X509_ADD_FLAG_UP_REF))
+        return false;
+    return OSSL_ESS_check_signing_certs(first.get(), second.get(), chain.get(), 1) > 0;
+}
+
+SignedAttributes ReadAttributes(CMS_SignerInfo* signer, X509* certificate)
+{
+    SignedAttributes attributes;
+    if (auto* type = static_cast<ASN1_OBJECT*>(
+            CMS_signed_get0_data_by_OBJ(signer, OBJ_nid2obj(NID_pkcs9_contentType), -3, V_ASN1_OBJECT))) {
+        char text[128] = {0};
+        OBJ_obj2txt(text, sizeof text, type, 0);
+        attributes.contentType = text;
+    }
+    const int at = CMS_signed_get_attr_by_NID(signer, NID_pkcs9_signingTime, -1);
+    if (X509_ATTRIBUTE* attribute = at >= 0 ? CMS_signed_get_attr(signer, at) : nullptr) {
+        const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(attribute, 0);
+        if (value && (value->type == V_ASN1_UTCTIME || value->type == V_ASN1_GENERALIZEDTIME))
+            attributes.signingTime = AsnTimeText(value->value.utctime);
+    }
+    attributes.signingCertificateMatched = SigningCertificateMatches(signer, certificate);
+    return attributes;
+}
+
+// The digest BIO chain over the content, which every signer's check reads without consuming it.
+BioPtr DigestContent(CMS_ContentInfo* cms, ByteView content)
+{
+    BioPtr sink = NewNullBio();
+    BioPtr chain(sink ? CMS_dataInit(cms, sink.get()) : nullptr);
+    if (!chain)
+        return chain;
+    sink.release(); // the chain owns it now
+    if (!WriteThrough(chain.get(), content))
+        chain.reset();
+    return chain;
+}
+
+SignatureFailure CheckSigner(CMS_SignerInfo* signer, BIO* digests, SignerReport& report)
+{
+    if (!report.certificate)
+        return SignatureFailure::NoSignerCertificate;
+    if (!X509_get0_pubkey(report.certificate.get()))
+        return SignatureFailure::UnsupportedAlgorithm;
+    if (report.attributes) {
+        if (CMS_SignerInfo_verify(signer) != 1)
+            return SignatureFailure::WrongSignatureValue;
+        const bool matched = CMS_SignerInfo_verify_content(signer, digests) == 1;
+        report.attributes->digestMatched = matched;
+        return matched ? SignatureFailure::None : SignatureFailure::ContentChanged;
+    }
+    // Without signed attributes the signature is over the content's digest: a
+    // changed file and a damaged value cannot be told apart.
+    return CMS_SignerInfo_verify_content(signer, digests) == 1 ? SignatureFailure::None
+                                                                : SignatureFailure::WrongSignatureValue;
+}
+
+bool SameBytes(const ASN1_OCTET_STRING* held, ByteView content)
+{
+    return static_cast<std::size_t>(ASN1_STRING_length(held)) == content.size() &&
+           (content.empty() || std::memcmp(ASN1_STRING_get0_data(held), content.data(), content.size()) == 0);
+}
+
+void Inspect(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const> others, SignatureReport& report)
+{
+    STACK_OF(X509)* carried = CMS_get1_certs(cms);
+    for (int i = 0; carried && i < sk_X509_num(carried); ++i)
+        report.carried.push_back(Referenced(sk_X509_value(carried, i)));
+    sk_X509_pop_free(carried, X509_free);
+
+    ASN1_OCTET_STRING** embedded = CMS_get0_content(cms);
+    const bool hasEmbedded = embedded && *embedded;
+    if (hasEmbedded)
+        report.embeddedContent.emplace(ASN1_STRING_get0_data(*embedded),
+                                       ASN1_STRING_get0_data(*embedded) + ASN1_STRING_length(*embedded));
+    const ByteView content = given ? *given : hasEmbedded ? ByteView(*report.embeddedContent) : ByteView();
+    const bool contentAgrees = !given || !hasEmbedded || SameBytes(*embedded, *given);
+
+    X509StackPtr extra(sk_X509_new_null());
+    for (X509* certificate : others)
+        if (extra && certificate)
+            X509_add_cert(extra.get(), certificate, X509_ADD_FLAG_UP_REF);
+    // The message's own certificates come first; the others only fill the gaps.
+    CMS_set1_signers_certs(cms, nullptr, 0);
+    CMS_set1_signers_certs(cms, extra.get(), 0);
+
+    // Fails when a signer names a digest this program does not know.
+    BioPtr digests = contentAgrees ? DigestContent(cms, content) : nullptr;
+    STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(cms);
+    for (int i = 0; i < sk_CMS_SignerInfo_num(signers); ++i) {
+        CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, i);
+        SignerReport signerReport;
+        signerReport.index = static_cast<std::size_t>(i);
+        X509* certificate = nullptr;
+        CMS_SignerInfo_get0_algs(signer, nullptr, &certificate, nullptr, nullptr);
+        signerReport.certificate = Referenced(certificate);
+        Describe(signer, signerReport);
+        if (CMS_signed_get_attr_count(signer) >= 0)
+            signerReport.attributes = ReadAttributes(signer, signerReport.certificate.get());
+        if (!contentAgrees)
+            signerReport.failure = SignatureFailure::ContentChanged;
+        else if (!digests)
+            signerReport.failure = SignatureFailure::UnsupportedAlgorithm;
+        else
+            signerReport.failure = CheckSigner(signer, digests.get(), signerReport);
+        report.signers.push_back(std::move(signerReport));
+    }
+}
+
+} // namespace
+
+const char* SignatureFailureCode(SignatureFailure failure)
+{
+    switch (failure) {
+    case SignatureFailure::None: return "";
+    case SignatureFailure::NotASignature: return "not-a-signature";
+    case SignatureFailure::NoSignerCertificate: return "no-signer-certificate";
+    case SignatureFailure::WrongSignatureValue: return "signature-value-wrong";
+    case SignatureFailure::ContentChanged: return "content-changed";
+    case SignatureFailure::UnsupportedAlgorithm: return "unsupported-algorithm";
+    }
+    return "";
+}
+
+std::string SignatureFailureText(SignatureFailure failure)
+{
+    switch (failure) {
+    case SignatureFailure::None: return {};
+    case SignatureFailure::NotASignature: return "файл не является подписью PKCS#7";
+    case SignatureFailure::NoSignerCertificate: return "не найден сертификат подписавшего";
+    case SignatureFailure::WrongSignatureValue: return "значение подписи неверно";
+    case SignatureFailure::ContentChanged: return "содержимое изменено после подписания";
+    case SignatureFailure::UnsupportedAlgorithm: return "алгоритм подписи не поддерживается";
+    }
+    return {};
+}
+
+SignatureReport InspectSignature(ByteView der, const ByteView* content, std::span<X509* const> others)
+{
+    SignatureReport report;
+    EnsureGostEngine();
+    CmsPtr cms = DecodeMessage(der, NID_pkcs7_signed);
+    if (!cms)
+        report.failure = SignatureFailure::NotASignature;
+    else
+        Inspect(cms.get(), content, others, report);
+    ERR_clear_error();
+    return report;
+}
+
+} // namespace ordalis

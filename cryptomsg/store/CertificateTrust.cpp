@@ -1,0 +1,267 @@
+#include "cryptomsg/store/CertificateTrust.h"
+
+#include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/store/CertStoreInternal.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/StoreFolder.h"
+#include "cryptomsg/store/StoreNames.h"
+
+#include <openssl/err.h>
+#include <openssl/x509v3.h>
+
+namespace ordalis {
+
+namespace {
+
+using X509StorePtr = std::unique_ptr<X509_STORE, OsslFree<X509_STORE_free>>;
+using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, OsslFree<X509_STORE_CTX_free>>;
+
+// What the verification callback saw: the first error that stops the path, and
+// whether some link's revocation could not be checked.
+struct Findings {
+    int error = X509_V_OK;
+    int errorDepth = -1;
+    X509Ptr errorCertificate;
+    std::string revokedOn;
+    int unknownRevocationDepth = -1;
+    X509Ptr unknownRevocationCertificate;
+};
+
+bool IsMissingCrl(int error)
+{
+    // An out-of-date CRL says nothing about today, so it counts as none.
+    return error == X509_V_ERR_UNABLE_TO_GET_CRL || error == X509_V_ERR_CRL_HAS_EXPIRED ||
+           error == X509_V_ERR_CRL_NOT_YET_VALID || error == X509_V_ERR_UNABLE_TO_GET_CRL_ISSUER;
+}
+
+X509Ptr Referenced(X509* certificate)
+{
+    if (certificate)
+        X509_up_ref(certificate);
+    return X509Ptr(certificate);
+}
+
+std::string RevocationDate(X509_STORE_CTX* ctx, X509* certificate)
+{
+    X509_CRL* crl = X509_STORE_CTX_get0_current_crl(ctx);
+    X509_REVOKED* entry = nullptr;
+    if (!crl || !certificate || X509_CRL_get0_by_cert(crl, &entry, certificate) != 1 || !entry)
+        return {};
+    return AsnTimeText(X509_REVOKED_get0_revocationDate(entry));
+}
+
+int NoteFinding(int ok, X509_STORE_CTX* ctx)
+{
+    if (ok)
+        return 1;
+    auto* findings = static_cast<Findings*>(X509_STORE_CTX_get_app_data(ctx));
+    const int error = X509_STORE_CTX_get_error(ctx);
+    const int depth = X509_STORE_CTX_get_error_depth(ctx);
+    X509* certificate = X509_STORE_CTX_get_current_cert(ctx);
+    if (IsMissingCrl(error)) {
+        // The user's own trust in a root needs no CRL to back it.
+        STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(ctx);
+        const bool anchor = certificate && chain && depth == sk_X509_num(chain) - 1 &&
+                            (X509_get_extension_flags(certificate) & EXFLAG_SI) != 0;
+        if (!anchor && findings->unknownRevocationDepth < 0) {
+            findings->unknownRevocationDepth = depth;
+            findings->unknownRevocationCertificate = Referenced(certificate);
+        }
+        return 1;
+    }
+    if (findings->error == X509_V_OK) {
+        findings->error = error;
+        findings->errorDepth = depth;
+        findings->errorCertificate = Referenced(certificate);
+        if (error == X509_V_ERR_CERT_REVOKED)
+            findings->revokedOn = RevocationDate(ctx, certificate);
+    }
+    return 0;
+}
+
+using Asn1IntegerPtr = std::unique_ptr<ASN1_INTEGER, OsslFree<ASN1_INTEGER_free>>;
+
+// Whether a is a later issue than b of the same authority's list: by its date, then by its CRL number.
+bool IsLaterIssue(X509_CRL* a, X509_CRL* b)
+{
+    const int byDate = ASN1_TIME_compare(X509_CRL_get0_lastUpdate(a), X509_CRL_get0_lastUpdate(b));
+    if (byDate != 0)
+        return byDate > 0;
+    Asn1IntegerPtr numberA(static_cast<ASN1_INTEGER*>(X509_CRL_get_ext_d2i(a, NID_crl_number, nullptr, nullptr)));
+    Asn1IntegerPtr numberB(static_cast<ASN1_INTEGER*>(X509_CRL_get_ext_d2i(b, NID_crl_number, nullptr, nullptr)));
+    return numberA && numberB && ASN1_INTEGER_cmp(numberA.get(), numberB.get()) > 0;
+}
+
+// The latest CRL of each issuer: OpenSSL takes the first current one it meets,
+// which may be an older list that does not yet name a revocation.
+std::vector<X509_CRL*> LatestCrls(const std::vector<X509CrlPtr>& crls)
+{
+    std::vector<X509_CRL*> latest;
+    for (const X509CrlPtr& crl : crls) {
+        bool placed = false;
+        for (X509_CRL*& kept : latest)
+            if (X509_NAME_cmp(X509_CRL_get_issuer(kept), X509_CRL_get_issuer(crl.get())) == 0) {
+                if (IsLaterIssue(crl.get(), kept))
+                    kept = crl.get();
+                placed = true;
+            }
+        if (!placed)
+            latest.push_back(crl.get());
+    }
+    return latest;
+}
+
+X509StorePtr TrustStore()
+{
+    X509StorePtr store(X509_STORE_new());
+    if (!store)
+        return store;
+    for (const StoreEntry& root : ReadStoreContent(StoreFolderPath(kRootStore)).entries)
+        X509_STORE_add_cert(store.get(), root.certificate.get());
+    const StoreContent ca = ReadStoreContent(StoreFolderPath(kCaStore));
+    for (X509_CRL* crl : LatestCrls(ca.crls))
+        X509_STORE_add_crl(store.get(), crl);
+    return store;
+}
+
+X509StackPtr Intermediates(std::span<X509* const> carried)
+{
+    X509StackPtr stack(sk_X509_new_null());
+    if (!stack)
+        return stack;
+    for (X509* certificate : carried)
+        if (certificate)
+            X509_add_cert(stack.get(), certificate, X509_ADD_FLAG_UP_REF);
+    for (const StoreEntry& entry : ReadStoreContent(StoreFolderPath(kCaStore)).entries)
+        X509_add_cert(stack.get(), entry.certificate.get(), X509_ADD_FLAG_UP_REF);
+    return stack;
+}
+
+std::vector<X509Ptr> BuiltPath(X509_STORE_CTX* ctx, X509* certificate)
+{
+    std::vector<X509Ptr> path;
+    X509StackPtr chain(X509_STORE_CTX_get1_chain(ctx));
+    for (int i = 0; chain && i < sk_X509_num(chain.get()); ++i)
+        path.push_back(Referenced(sk_X509_value(chain.get(), i)));
+    if (path.empty())
+        path.push_back(Referenced(certificate));
+    return path;
+}
+
+bool AllowsSigning(X509* certificate)
+{
+    if (!(X509_get_extension_flags(certificate) & EXFLAG_KUSAGE))
+        return true;
+    return (X509_get_key_usage(certificate) & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION)) != 0;
+}
+
+void SetLink(TrustOutcome& outcome, int depth, X509* certificate)
+{
+    outcome.link = depth;
+    if (certificate)
+        outcome.linkSubject = FormatName(X509_get_subject_name(certificate), NameStyle::ShortName);
+}
+
+TrustVerdict VerdictFor(int error)
+{
+    switch (error) {
+    case X509_V_ERR_CERT_REVOKED: return TrustVerdict::Revoked;
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID: return TrustVerdict::OutOfDate;
+    default: return TrustVerdict::NoTrustedRoot;
+    }
+}
+
+TrustOutcome Judge(const Findings& findings, bool verified, X509* certificate)
+{
+    TrustOutcome outcome;
+    if (!verified) {
+        const int error = findings.error == X509_V_OK ? X509_V_ERR_UNSPECIFIED : findings.error;
+        outcome.verdict = VerdictFor(error);
+        outcome.reason = X509_verify_cert_error_string(error);
+        outcome.notYetValid = error == X509_V_ERR_CERT_NOT_YET_VALID;
+        outcome.revokedOn = findings.revokedOn;
+        SetLink(outcome, findings.errorDepth, findings.errorCertificate.get());
+        return outcome;
+    }
+    if (!AllowsSigning(certificate)) {
+        outcome.verdict = TrustVerdict::NotForSigning;
+        SetLink(outcome, 0, certificate);
+        return outcome;
+    }
+    if (findings.unknownRevocationDepth >= 0) {
+        outcome.verdict = TrustVerdict::RevocationUnknown;
+        SetLink(outcome, findings.unknownRevocationDepth, findings.unknownRevocationCertificate.get());
+        return outcome;
+    }
+    outcome.verdict = TrustVerdict::Trusted;
+    return outcome;
+}
+
+} // namespace
+
+TrustOutcome CheckSigningTrust(X509* certificate, std::span<X509* const> carried)
+{
+    TrustOutcome failed;
+    if (!certificate)
+        return failed;
+    // Each link's GOST signature is checked through the engine's algorithms.
+    EnsureGostEngine();
+    X509StorePtr store = TrustStore();
+    X509StackPtr untrusted = Intermediates(carried);
+    X509StoreCtxPtr ctx(X509_STORE_CTX_new());
+    if (!store || !untrusted || !ctx || X509_STORE_CTX_init(ctx.get(), store.get(), certificate, untrusted.get()) != 1) {
+        ERR_clear_error();
+        failed.reason = "не удалось начать проверку цепочки";
+        failed.path.push_back(Referenced(certificate));
+        return failed;
+    }
+    X509_VERIFY_PARAM_set_flags(X509_STORE_CTX_get0_param(ctx.get()),
+                                X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL);
+    Findings findings;
+    X509_STORE_CTX_set_app_data(ctx.get(), &findings);
+    X509_STORE_CTX_set_verify_cb(ctx.get(), NoteFinding);
+    const bool verified = X509_verify_cert(ctx.get()) == 1;
+    if (!verified && findings.error == X509_V_OK)
+        findings.error = X509_STORE_CTX_get_error(ctx.get());
+    TrustOutcome outcome = Judge(findings, verified, certificate);
+    outcome.path = BuiltPath(ctx.get(), certificate);
+    ERR_clear_error();
+    return outcome;
+}
+
+const char* TrustVerdictCode(TrustVerdict verdict)
+{
+    switch (verdict) {
+    case TrustVerdict::Trusted: return "trusted";
+    case TrustVerdict::NoTrustedRoot: return "no-trusted-root";
+    case TrustVerdict::Revoked: return "revoked";
+    case TrustVerdict::OutOfDate: return "out-of-date";
+    case TrustVerdict::RevocationUnknown: return "revocation-unknown";
+    case TrustVerdict::NotForSigning: return "not-for-signing";
+    }
+    return "no-trusted-root";
+}
+
+std::string TrustSentence(const TrustOutcome& outcome)
+{
+    const std::string link = outcome.linkSubject.empty() ? std::string() : " (" + outcome.linkSubject + ")";
+    switch (outcome.verdict) {
+    case TrustVerdict::Trusted: return "Сертификат действителен: цепочка ведет к доверенному корневому сертификату";
+    case TrustVerdict::NoTrustedRoot:
+        return "Не удалось проверить сертификат до доверенного корневого центра сертификации" + link +
+               (outcome.reason.empty() ? "" : ": " + outcome.reason);
+    case TrustVerdict::Revoked:
+        return "Сертификат отозван" + link + (outcome.revokedOn.empty() ? "" : " " + outcome.revokedOn);
+    case TrustVerdict::OutOfDate:
+        return std::string(outcome.notYetValid ? "Сертификат еще не действует" : "Срок действия сертификата истек") +
+               link;
+    case TrustVerdict::RevocationUnknown:
+        return "Цепочка ведет к доверенному корневому сертификату, но нет действующего списка отзыва" + link;
+    case TrustVerdict::NotForSigning: return "Сертификат не предназначен для подписи" + link;
+    }
+    return {};
+}
+
+} // namespace ordalis

@@ -1,0 +1,44 @@
+#pragma once
+
+// Whether a signer's certificate leads to a root the user put into ROOT: the
+// path is built by OpenSSL (X509_verify_cert) through the certificates a
+// message carries and those of CA, each link's GOST signature and validity
+// checked now, and each link's revocation against the CRLs of CA.
+
+#include "cryptomsg/cryptoapi/Ossl.h"
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace ordalis {
+
+enum class TrustVerdict {
+    Trusted,           // a path to ROOT, every link valid now and not revoked by a CRL at hand
+    NoTrustedRoot,     // no path to a root of ROOT (or a link's signature does not hold)
+    Revoked,           // a link is revoked by a CRL of CA
+    OutOfDate,         // a link has expired or is not valid yet
+    RevocationUnknown, // the path holds, but some link has no current CRL
+    NotForSigning,     // the path holds, but the certificate's key usage excludes signing
+};
+
+struct TrustOutcome {
+    TrustVerdict verdict = TrustVerdict::NoTrustedRoot;
+    int link = -1;             // the link concerned: 0 the certificate itself, 1 its issuer, ...
+    std::string linkSubject;   // that link's subject
+    bool notYetValid = false;  // OutOfDate: the link is not valid yet (else it has expired)
+    std::string revokedOn;     // Revoked: when, "dd.MM.yyyy HH:mm:ss UTC"
+    std::string reason;        // OpenSSL's words for what stopped the path, when something did
+    std::vector<X509Ptr> path; // the certificate first, towards the root as far as it was built
+};
+
+// Checks a signer's certificate now; carried are the certificates of its message.
+TrustOutcome CheckSigningTrust(X509* certificate, std::span<X509* const> carried = {});
+
+// A stable word for scripts ("trusted", "no-trusted-root", ...).
+const char* TrustVerdictCode(TrustVerdict verdict);
+
+// One sentence for the user, in Russian, naming the link and date where there is one.
+std::string TrustSentence(const TrustOutcome& outcome);
+
+} // namespace ordalis

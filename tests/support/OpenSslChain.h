@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+namespace ordalis::test {
+
+// Validity of an issued certificate in seconds from now (negative: in the past).
+struct ValidityWindow {
+    long fromSeconds = -3600;
+    long toSeconds = 30L * 24 * 3600;
+};
+
+struct ChainOptions {
+    ValidityWindow intermediate;
+    ValidityWindow signer;
+};
+
+// A root → intermediate → signer chain of GOST R 34.10-2012 256-bit keys made by
+// the openssl command line (`openssl ca`, with a certificate database per
+// authority so that it can revoke and issue CRLs). All files live in folder.
+class OpenSslChain {
+public:
+    explicit OpenSslChain(const std::string& folder, const ChainOptions& options = {});
+
+    const std::string& root() const { return m_root; }
+    const std::string& intermediate() const { return m_intermediate; }
+    const std::string& signer() const { return m_signer; }
+    const std::string& signerKey() const { return m_signerKey; }
+
+    void revokeSigner() const;
+    void revokeIntermediate() const;
+    // A CRL (PEM) of each authority as its database stands now; returns the file.
+    std::string intermediateCrl(const std::string& name = "intermediate.crl") const;
+    std::string rootCrl(const std::string& name = "root.crl") const;
+    // A PKCS#7 bundle (DER .p7b) of the intermediate and the root; returns the file.
+    std::string bundle() const;
+
+private:
+    std::string m_folder;
+    std::string m_root, m_intermediate, m_signer, m_signerKey;
+};
+
+// A copy of a PEM certificate as DER with one byte of its signature value changed.
+std::string WithDamagedSignature(const std::string& folder, const std::string& pemCertificate,
+                                 const std::string& name);
+
+} // namespace ordalis::test

@@ -1,0 +1,163 @@
+// ordalis-store on the stores beside MY: AddressBook, CA and ROOT.
+
+#include "cryptomsg/store/StoreAdmin.h"
+#include "tests/support/OpenSslChain.h"
+#include "tests/support/OpenSslTool.h"
+#include "tests/support/TestStore.h"
+#include "tools/store/StoreCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace ordalis::test {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+class OtherStores : public ::testing::Test {
+protected:
+    Outcome run(const std::vector<std::string>& arguments)
+    {
+        std::istringstream in;
+        std::ostringstream out, err;
+        tools::Terminal terminal{in, out, err, false, nullptr, nullptr};
+        if (answer)
+            terminal.askLine = [this](const std::string& prompt) -> std::optional<std::string> {
+                questions.push_back(prompt);
+                return answer;
+            };
+        Outcome result;
+        result.status = tools::RunStoreCommand(arguments, terminal);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
+    }
+
+    std::string folderOf(const std::string& name) const { return store.dataHome() + "/ordalis/certstore/" + name; }
+    // The files of a store's folder; none when it was never made.
+    std::vector<std::string> filesOf(const std::string& name) const
+    {
+        return FileExists(folderOf(name)) ? ListFolder(folderOf(name)) : std::vector<std::string>();
+    }
+
+    // The SHA-1 fingerprint as the openssl tool prints it, without colons.
+    std::string opensslThumbprint(const std::string& certificate)
+    {
+        std::string printed;
+        EXPECT_EQ(RunOpenSsl(store.path(""), "x509 -noout -fingerprint -sha1 -in '" + certificate + "'", &printed,
+                             false),
+                  0);
+        std::string hex = printed.substr(printed.find('=') + 1);
+        std::erase(hex, ':');
+        std::erase(hex, '\n');
+        return hex;
+    }
+
+    TestStore store;
+    OpenSslChain chain{store.path("")};
+    std::optional<std::string> answer; // typed on the terminal for a question; no terminal when unset
+    std::vector<std::string> questions;
+};
+
+TEST_F(OtherStores, RootImportShowsSubjectAndThumbprintAndWaitsForYes)
+{
+    answer = "нет";
+    Outcome refused = run({"import", chain.root(), "--store", "ROOT"});
+    EXPECT_EQ(refused.status, 2);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].find("CN=Test Root"), std::string::npos) << questions[0];
+    EXPECT_NE(questions[0].find(opensslThumbprint(chain.root())), std::string::npos) << questions[0];
+    EXPECT_TRUE(filesOf("ROOT").empty()) << "nothing is written before the answer";
+
+    answer = "да";
+    EXPECT_EQ(run({"import", chain.root(), "--store", "root"}).status, 0);
+    EXPECT_EQ(ListStore("ROOT").certificates.size(), 1u);
+    EXPECT_EQ(ListStore("MY").certificates.size(), 0u);
+}
+
+TEST_F(OtherStores, RootImportOffATerminalNeedsYes)
+{
+    const Outcome refused = run({"import", chain.root(), "--store", "ROOT"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--yes"), std::string::npos) << refused.err;
+    EXPECT_TRUE(filesOf("ROOT").empty());
+
+    EXPECT_EQ(run({"import", chain.root(), "--store", "ROOT", "--yes"}).status, 0);
+    EXPECT_EQ(ListStore("ROOT").certificates.size(), 1u);
+    EXPECT_TRUE(questions.empty());
+}
+
+TEST_F(OtherStores, TheProgramWithoutATerminalRefusesARoot)
+{
+    // A session of its own has no controlling terminal to ask on.
+    const std::string log = store.path("program.log");
+    const std::string command = std::string("setsid -w '") + ORDALIS_STORE_BINARY + "' import '" + chain.root() +
+                                "' --store ROOT </dev/null >'" + log + "' 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2) << ReadFile(log);
+    EXPECT_NE(ReadFile(log).find("--yes"), std::string::npos) << ReadFile(log);
+    EXPECT_TRUE(filesOf("ROOT").empty());
+}
+
+TEST_F(OtherStores, CaTakesBundlesAndCrlsWithTheStoreModes)
+{
+    const Outcome bundle = run({"import", chain.bundle(), "--store", "CA"});
+    EXPECT_EQ(bundle.status, 0) << bundle.err;
+    EXPECT_NE(bundle.out.find("CN=Test Intermediate"), std::string::npos) << bundle.out;
+    EXPECT_NE(bundle.out.find("CN=Test Root"), std::string::npos) << bundle.out;
+    chain.revokeSigner();
+    const std::string crl = chain.intermediateCrl();
+    EXPECT_EQ(run({"import", crl, "--store", "CA"}).status, 0);
+    const Outcome again = run({"import", crl, "--store", "CA"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.out.find("уже"), std::string::npos) << again.out;
+
+    const Outcome listed = run({"list", "--store", "CA"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("Список отзыва: CN=Test Intermediate"), std::string::npos) << listed.out;
+    EXPECT_EQ(ListStore("CA").certificates.size(), 2u);
+    EXPECT_TRUE(listed.err.empty()) << "a CRL file is no problem of the store: " << listed.err;
+
+    struct stat st {};
+    ASSERT_EQ(::stat(folderOf("CA").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    const std::vector<std::string> files = ListFolder(folderOf("CA"));
+    EXPECT_EQ(files.size(), 3u);
+    for (const std::string& file : files) {
+        ASSERT_EQ(::stat((folderOf("CA") + "/" + file).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+    }
+}
+
+TEST_F(OtherStores, WhatAStoreDoesNotTakeIsRefused)
+{
+    chain.revokeSigner();
+    const std::string crl = chain.intermediateCrl();
+    EXPECT_EQ(run({"import", crl, "--store", "AddressBook"}).status, 2) << "CRLs belong in CA";
+    EXPECT_EQ(run({"import", chain.signerKey(), "--store", "AddressBook"}).status, 2) << "keys belong in MY";
+    const Outcome unknown = run({"list", "--store", "Trusted"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("AddressBook"), std::string::npos) << unknown.err;
+    EXPECT_TRUE(filesOf("AddressBook").empty());
+}
+
+TEST_F(OtherStores, ListAndRemoveNameTheirStore)
+{
+    EXPECT_EQ(run({"import", chain.signer(), "--store", "AddressBook"}).status, 0);
+    EXPECT_EQ(run({"list"}).out.find("Test Signer"), std::string::npos) << "MY stays as it was";
+    EXPECT_NE(run({"list", "--store", "AddressBook"}).out.find("CN=Test Signer"), std::string::npos);
+    EXPECT_EQ(run({"remove", "Test Signer", "--yes"}).status, 2) << "not in MY";
+    EXPECT_EQ(run({"remove", "Test Signer", "--store", "AddressBook", "--yes"}).status, 0);
+    EXPECT_TRUE(filesOf("AddressBook").empty());
+}
+
+} // namespace
+} // namespace ordalis::test
