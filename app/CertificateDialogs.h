@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/operations/DesktopSeam.h"
 
 #include <QString>
 
@@ -21,8 +21,8 @@ enum class CertificateUse { Any, WithPrivateKey };
 // first letters selects it. Returns a new reference to the chosen certificate,
 // which the caller frees, or nullptr when the user cancelled. View and its
 // errors go through desktop.
-PCCERT_CONTEXT SelectCertificateFromStore(QWidget* parent, HCERTSTORE store, const QString& title,
-                                          CertificateUse use, DesktopSeam& desktop);
+PCCERT_CONTEXT SelectCertificateFromStore(QWidget* parent, HCERTSTORE store, const QString& title, CertificateUse use,
+                                          DesktopSeam& desktop);
 
 // Shows one certificate: a General tab (issued to, issued by, validity, whether
 // its private key is at hand) and a Details tab with every field.

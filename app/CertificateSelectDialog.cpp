@@ -1,8 +1,8 @@
 #include "app/CertificateDialogs.h"
 
-#include "common/ErrorBoxText.h"
 #include "app/CertificateRows.h"
 #include "app/KeyMark.h"
+#include "common/ErrorBoxText.h"
 #include "cryptomsg/store/StoreApi.h"
 
 #include <QDialog>
@@ -60,8 +60,8 @@ private:
 };
 
 CertificateSelectDialog::CertificateSelectDialog(QWidget* parent, const QString& title,
-                                                 const std::vector<CertContextPtr>& certificates,
-                                                 CertificateUse use, DesktopSeam& desktop)
+                                                 const std::vector<CertContextPtr>& certificates, CertificateUse use,
+                                                 DesktopSeam& desktop)
     : QDialog(parent), m_certificates(certificates), m_use(use), m_desktop(desktop), m_list(new QTreeWidget(this)),
       m_details(new QLabel(this)), m_refusal(new QLabel(this))
 {
@@ -181,8 +181,8 @@ void CertificateSelectDialog::viewChosen()
 
 } // namespace
 
-PCCERT_CONTEXT SelectCertificateFromStore(QWidget* parent, HCERTSTORE store, const QString& title,
-                                          CertificateUse use, DesktopSeam& desktop)
+PCCERT_CONTEXT SelectCertificateFromStore(QWidget* parent, HCERTSTORE store, const QString& title, CertificateUse use,
+                                          DesktopSeam& desktop)
 {
     const std::vector<CertContextPtr> certificates = StoreCertificates(store);
     CertificateSelectDialog dialog(parent, title, certificates, use, desktop);

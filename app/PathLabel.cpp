@@ -27,10 +27,7 @@ int PathLabel::visibleWidth() const
     return std::max(0, std::min(contentsRect().width(), parent->width() - x() - kRightMargin));
 }
 
-QString PathLabel::shownText() const
-{
-    return fontMetrics().elidedText(text(), Qt::ElideMiddle, visibleWidth());
-}
+QString PathLabel::shownText() const { return fontMetrics().elidedText(text(), Qt::ElideMiddle, visibleWidth()); }
 
 void PathLabel::paintEvent(QPaintEvent*)
 {

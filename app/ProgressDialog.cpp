@@ -119,7 +119,8 @@ void RunBehindProgressDialog(QWidget* parent, const QString& title, const LongSt
             failure = std::current_exception();
         }
         // Queued, so it ends the loop even when the work is done before the loop runs.
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec();
     worker.join();

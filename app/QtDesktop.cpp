@@ -91,8 +91,7 @@ void QtDesktop::openFolder(const std::string& folder)
 const CERT_CONTEXT* QtDesktop::selectCertificate(CertStore* store, const std::string& title)
 {
     ModalCursor cursor(*this);
-    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title), CertificateUse::Any,
-                                      *this);
+    return SelectCertificateFromStore(dialogParent(), store, QString::fromStdString(title), CertificateUse::Any, *this);
 }
 
 const CERT_CONTEXT* QtDesktop::selectSigningCertificate(CertStore* store, const std::string& title)

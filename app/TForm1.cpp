@@ -1,7 +1,7 @@
 #include "app/TForm1.h"
 
-#include "common/ErrorBoxText.h"
 #include "app/TForm1Views.h"
+#include "common/ErrorBoxText.h"
 #include "cryptomsg/operations/Operations.h"
 
 #include <QCheckBox>
@@ -38,11 +38,8 @@ constexpr QSize kOuterSize(625, 343);
 } // namespace
 
 TForm1::TForm1(DesktopSeam& desktop, QWidget* parent)
-    : QWidget(parent),
-      m_desktop(desktop),
-      m_signView(std::make_unique<SignView>(*this)),
-      m_verifyView(std::make_unique<VerifyView>(*this)),
-      m_encryptView(std::make_unique<EncryptView>(*this)),
+    : QWidget(parent), m_desktop(desktop), m_signView(std::make_unique<SignView>(*this)),
+      m_verifyView(std::make_unique<VerifyView>(*this)), m_encryptView(std::make_unique<EncryptView>(*this)),
       m_decryptView(std::make_unique<DecryptView>(*this))
 {
     createControls();

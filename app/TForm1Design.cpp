@@ -14,10 +14,7 @@
 #include <QTabWidget>
 
 // The icon lives in this static library; nothing else would pull it in.
-static void InitAppResources()
-{
-    Q_INIT_RESOURCE(ordalis);
-}
+static void InitAppResources() { Q_INIT_RESOURCE(ordalis); }
 
 namespace ordalis {
 
@@ -100,9 +97,8 @@ void TForm1::createControls()
 
     // One focus chain through the tab strip and each sheet's controls in their
     // designed order; Qt skips the controls of the sheets not shown.
-    QWidget* const order[] = {PageControl1, Button1, Button2, CheckBox1, CheckBox2, CheckBox3,
-                              Memo1,        Button3, Button4, Button5,   Button7,   Button6,
-                              CheckBox4,    Button11, Button8, Button9};
+    QWidget* const order[] = {PageControl1, Button1, Button2, CheckBox1, CheckBox2, CheckBox3, Memo1,   Button3,
+                              Button4,      Button5, Button7, Button6,   CheckBox4, Button11,  Button8, Button9};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 

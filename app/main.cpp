@@ -1,15 +1,14 @@
 #include "app/ApplicationTitle.h"
-#include "common/ErrorBoxText.h"
 #include "app/QtDesktop.h"
 #include "app/QtTranslation.h"
 #include "app/TForm1.h"
+#include "common/ErrorBoxText.h"
 #include "common/InterruptCleanup.h"
 #include "common/ProcessHardening.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 
 #include <QApplication>
 #include <QIcon>
-
 
 int main(int argc, char** argv)
 {

@@ -103,8 +103,8 @@ std::size_t DecodeChunk(const unsigned char* values, std::size_t m, unsigned cha
     const std::size_t whole = m / 4;
     for (std::size_t g = 0; g < whole; ++g, values += 4) {
         if (((values[0] | values[1] | values[2] | values[3]) & kPadValue) == 0) {
-            const unsigned bits = (unsigned{values[0]} << 18) | (unsigned{values[1]} << 12) |
-                                  (unsigned{values[2]} << 6) | values[3];
+            const unsigned bits =
+                (unsigned{values[0]} << 18) | (unsigned{values[1]} << 12) | (unsigned{values[2]} << 6) | values[3];
             end[0] = static_cast<unsigned char>(bits >> 16);
             end[1] = static_cast<unsigned char>(bits >> 8);
             end[2] = static_cast<unsigned char>(bits);

@@ -37,10 +37,7 @@ inline constexpr std::array<char, 2 * 4096> kPairs = [] {
     return pairs;
 }();
 
-inline unsigned char ValueOf(char c)
-{
-    return kValues[static_cast<unsigned char>(c)];
-}
+inline unsigned char ValueOf(char c) { return kValues[static_cast<unsigned char>(c)]; }
 
 // Decodes the values of four characters of the set (64 for "=") into bytes and
 // returns how many (1 to 3): a "=" third character leaves the first byte only,

@@ -36,10 +36,7 @@ std::string TemporaryNameIn(const std::string& folder)
 }
 
 // The kernels and file systems that cannot make a file without a name say so with these.
-bool UnnamedFilesUnsupported(int err)
-{
-    return err == EOPNOTSUPP || err == EISDIR || err == EINVAL;
-}
+bool UnnamedFilesUnsupported(int err) { return err == EOPNOTSUPP || err == EISDIR || err == EINVAL; }
 
 } // namespace
 

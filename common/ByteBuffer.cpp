@@ -135,10 +135,7 @@ void ByteBuffer::loadFromFile(FileStream& file)
     }
 }
 
-void ByteBuffer::saveToFile(const std::string& path, OutputMode mode) const
-{
-    SaveFileAtomically(path, bytes(), mode);
-}
+void ByteBuffer::saveToFile(const std::string& path, OutputMode mode) const { SaveFileAtomically(path, bytes(), mode); }
 
 void ByteBuffer::wipe()
 {

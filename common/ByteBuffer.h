@@ -48,7 +48,6 @@ public:
     void wipe();
 
 private:
-
     void reserve(std::size_t wanted);
     void reallocate(std::size_t capacity);
 

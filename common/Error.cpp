@@ -54,9 +54,6 @@ int InOutCodeFromErrno(int err, const std::string& path)
     }
 }
 
-void ThrowInOutError(int err, const std::string& path)
-{
-    throw InOutError(InOutCodeFromErrno(err, path));
-}
+void ThrowInOutError(int err, const std::string& path) { throw InOutError(InOutCodeFromErrno(err, path)); }
 
 } // namespace ordalis

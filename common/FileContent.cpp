@@ -44,8 +44,7 @@ FileContent FileContent::load(FileStream& file)
 }
 
 FileContent::FileContent(FileContent&& other) noexcept
-    : m_mapped(std::exchange(other.m_mapped, nullptr)),
-      m_mappedSize(std::exchange(other.m_mappedSize, 0)),
+    : m_mapped(std::exchange(other.m_mapped, nullptr)), m_mappedSize(std::exchange(other.m_mappedSize, 0)),
       m_copy(std::move(other.m_copy))
 {
 }

@@ -39,7 +39,10 @@ UniqueFd OpenRegularFileForReading(const std::string& path)
     if (!fd)
         return fd;
     struct stat st {};
-    const int err = ::fstat(fd.get(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : S_ISDIR(st.st_mode) ? EISDIR : EPERM;
+    const int err = ::fstat(fd.get(), &st) != 0 ? errno
+                    : S_ISREG(st.st_mode)       ? 0
+                    : S_ISDIR(st.st_mode)       ? EISDIR
+                                                : EPERM;
     if (err != 0) {
         fd.reset();
         errno = err;

@@ -91,9 +91,6 @@ RestoreTerminalOnInterrupt::RestoreTerminalOnInterrupt(int fd, const termios& sa
     g_terminal.armed.store(true);
 }
 
-RestoreTerminalOnInterrupt::~RestoreTerminalOnInterrupt()
-{
-    g_terminal.armed.store(false);
-}
+RestoreTerminalOnInterrupt::~RestoreTerminalOnInterrupt() { g_terminal.armed.store(false); }
 
 } // namespace ordalis

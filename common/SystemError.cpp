@@ -94,10 +94,7 @@ std::string SystemErrorText(std::uint32_t code)
     return {};
 }
 
-std::string ErrorReportText(std::uint32_t code)
-{
-    return SystemErrorText(code) + " - " + std::to_string(code);
-}
+std::string ErrorReportText(std::uint32_t code) { return SystemErrorText(code) + " - " + std::to_string(code); }
 
 void Win32Check(bool ok)
 {

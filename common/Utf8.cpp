@@ -6,7 +6,7 @@ std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& code)
 {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
     const unsigned char lead = byte(0);
-    const std::size_t length = lead < 0x80                  ? 1
+    const std::size_t length = lead < 0x80                   ? 1
                                : lead >= 0xC2 && lead < 0xE0 ? 2
                                : lead >= 0xE0 && lead < 0xF0 ? 3
                                : lead >= 0xF0 && lead < 0xF5 ? 4

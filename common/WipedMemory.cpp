@@ -12,10 +12,7 @@ namespace {
 // From here on a block is whole pages of its own.
 constexpr std::size_t kMappedFrom = 1024 * 1024;
 
-bool Mapped(std::size_t capacity)
-{
-    return capacity >= kMappedFrom;
-}
+bool Mapped(std::size_t capacity) { return capacity >= kMappedFrom; }
 
 } // namespace
 

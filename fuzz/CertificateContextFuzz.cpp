@@ -1,8 +1,8 @@
 // Certificate contexts from arbitrary bytes, and everything a dialog reads of one.
 
-#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/store/CertificateDescription.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cstddef>
@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the certificate; read back, it gives the same encoding. (Not every input that
     // decodes re-encodes to something that decodes: OpenSSL writes some invalid
     // outer parameters in a form it then refuses.)
-    const CertContextPtr again(CertCreateCertificateContext(kEncodingType, context->pbCertEncoded,
-                                                            context->cbCertEncoded));
+    const CertContextPtr again(
+        CertCreateCertificateContext(kEncodingType, context->pbCertEncoded, context->cbCertEncoded));
     fuzz::Require(!again || (again->cbCertEncoded == context->cbCertEncoded &&
                              std::memcmp(again->pbCertEncoded, context->pbCertEncoded, context->cbCertEncoded) == 0));
     NameText(context->pCertInfo->Subject);

@@ -59,7 +59,8 @@ void RequireEveryFilePaired(const std::vector<std::string>& files)
     const auto pairs = VerifyPairs(files);
     auto named = [&](const std::string& name) { return std::find(files.begin(), files.end(), name) != files.end(); };
     auto paired = [&](const std::string& name) {
-        return std::any_of(pairs.begin(), pairs.end(), [&](const auto& p) { return p.first == name || p.second == name; });
+        return std::any_of(pairs.begin(), pairs.end(),
+                           [&](const auto& p) { return p.first == name || p.second == name; });
     };
     auto file = files.begin();
     for (const auto& [source, signature] : pairs) {

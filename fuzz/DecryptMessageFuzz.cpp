@@ -4,10 +4,10 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
-#include "cryptomsg/messages/MessageApi.h"
-#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cstddef>

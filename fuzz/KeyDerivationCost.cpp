@@ -35,13 +35,12 @@ bool Within(const ASN1_INTEGER* count, long long bound)
     return ASN1_INTEGER_get_int64(&value, count) == 1 && value <= bound;
 }
 
-
 bool CheapKeyFunction(const X509_ALGOR* keyFunction)
 {
     const int nid = OBJ_obj2nid(keyFunction->algorithm);
     if (nid == NID_id_pbkdf2) {
-        const Pbkdf2Ptr kdf(static_cast<PBKDF2PARAM*>(
-            ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), keyFunction->parameter)));
+        const Pbkdf2Ptr kdf(
+            static_cast<PBKDF2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), keyFunction->parameter)));
         return !kdf || Within(kdf->iter, kMaxIterations);
     }
     if (nid == NID_id_scrypt) {
@@ -100,8 +99,7 @@ bool CheapBags(const STACK_OF(PKCS12_SAFEBAG) * bags, int depth)
 
 bool CheapEncryptedSafe(PKCS7* safe, const std::vector<const char*>& passwords)
 {
-    if (!safe->d.encrypted || !safe->d.encrypted->enc_data ||
-        !CheapAlgorithm(safe->d.encrypted->enc_data->algorithm))
+    if (!safe->d.encrypted || !safe->d.encrypted->enc_data || !CheapAlgorithm(safe->d.encrypted->enc_data->algorithm))
         return false;
     // The product refuses a cipher it cannot read safely before decrypting anything.
     if (!PasswordCipherIsSound(safe->d.encrypted->enc_data->algorithm))

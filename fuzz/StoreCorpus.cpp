@@ -1,7 +1,7 @@
 #include "fuzz/StoreCorpus.h"
 
-#include "cryptomsg/store/CertificateIds.h"
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/store/CertificateIds.h"
 #include "fuzz/CorpusFiles.h"
 
 #include <openssl/evp.h>
@@ -53,9 +53,8 @@ Bytes CertificateDer(X509* certificate)
 
 Bytes PlainKeyPem(EVP_PKEY* key)
 {
-    return Pem([&](BIO* bio) {
-        return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
-    });
+    return Pem(
+        [&](BIO* bio) { return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr) == 1; });
 }
 
 // PKCS#8 under PBES2 with one PBKDF2 iteration, so that the fuzz targets' bound lets it through.
@@ -85,8 +84,7 @@ Bytes Bundle(const KeyAndCertificate& pair, const BundleForm& form)
 {
     Pkcs12Ptr bundle(PKCS12_create(form.password, "seed", form.key, pair.certificate.get(), nullptr, form.keyCipher,
                                    form.certificateCipher, 1, form.macIterations, 0));
-    if (bundle && form.macDigest &&
-        PKCS12_set_mac(bundle.get(), form.password, -1, nullptr, 0, 1, form.macDigest) != 1)
+    if (bundle && form.macDigest && PKCS12_set_mac(bundle.get(), form.password, -1, nullptr, 0, 1, form.macDigest) != 1)
         bundle.reset();
     if (!bundle)
         throw std::runtime_error("cannot make a PKCS#12 bundle");
@@ -152,14 +150,15 @@ void MakeStoreCorpus(const fs::path& corpus, const std::vector<const KeyAndCerti
     const std::string stem = CertificateThumbprint(stored.certificate.get());
     WriteSeed(folder / "pair-by-name", Folder({{(stem + ".crt").c_str(), CertificatePem(stored.certificate.get())},
                                                {(stem + ".key").c_str(), aesKey}}));
-    WriteSeed(folder / "mixed", Folder({{"a.pem", Joined({CertificatePem(other.certificate.get()),
-                                                            PlainKeyPem(other.key.get())})},
-                                        {"b.cer", CertificateDer(cyrillic.certificate.get())},
-                                        {"c.p12", protectedBundle},
-                                        {"d.p12", openBundle},
-                                        {".e.tmp", CertificatePem(stored.certificate.get())},
-                                        {"f.crt", CertificatePem(other.certificate.get())}}));
-    WriteSeed(folder / "gost", Folder({{"g.p12", gostBundle}, {"h.pem", gostKey}, {"h.crt", CertificateDer(other.certificate.get())}}));
+    WriteSeed(folder / "mixed",
+              Folder({{"a.pem", Joined({CertificatePem(other.certificate.get()), PlainKeyPem(other.key.get())})},
+                      {"b.cer", CertificateDer(cyrillic.certificate.get())},
+                      {"c.p12", protectedBundle},
+                      {"d.p12", openBundle},
+                      {".e.tmp", CertificatePem(stored.certificate.get())},
+                      {"f.crt", CertificatePem(other.certificate.get())}}));
+    WriteSeed(folder / "gost",
+              Folder({{"g.p12", gostBundle}, {"h.pem", gostKey}, {"h.crt", CertificateDer(other.certificate.get())}}));
 
     const fs::path ids = corpus / "certificate_id";
     WriteSeed(ids / "serial", TextBytes(CertificateSerialHex(stored.certificate.get())));

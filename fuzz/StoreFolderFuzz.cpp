@@ -4,13 +4,13 @@
 // The input holds the files one after another, each introduced by a line
 // "@@ NAME" (see SplitFiles); text before the first such line is a file "input".
 
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateDescription.h"
-#include "cryptomsg/cryptoapi/CryptoApi.h"
-#include "cryptomsg/store/StoreApi.h"
-#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "fuzz/FuzzDesktop.h"
 #include "fuzz/FuzzScratch.h"
 #include "fuzz/FuzzSupport.h"

@@ -1,9 +1,9 @@
 // Detached verification of arbitrary signature bytes against fixed content.
 
-#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
-#include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/CertificateDescription.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cstddef>
@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const BYTE* parts[] = {fuzz::Bytes(fuzz::kFixedContent)};
     const DWORD sizes[] = {static_cast<DWORD>(fuzz::kFixedContent.size())};
     PCCERT_CONTEXT signer = nullptr;
-    const BOOL valid = CryptVerifyDetachedMessageSignature(&para, 0, data, static_cast<DWORD>(size), 1, parts,
-                                                           sizes, &signer);
+    const BOOL valid =
+        CryptVerifyDetachedMessageSignature(&para, 0, data, static_cast<DWORD>(size), 1, parts, sizes, &signer);
     // The signer is handed out with a valid signature only.
     fuzz::Require(valid ? signer != nullptr : signer == nullptr);
     if (signer) {

@@ -13,10 +13,7 @@ constexpr std::uint32_t kDirectory = 0x10;
 constexpr std::uint32_t kArchive = 0x20;
 constexpr std::uint32_t kUnixExtension = 0x8000;
 
-FILETIME FromStatx(const statx_timestamp& t)
-{
-    return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
-}
+FILETIME FromStatx(const statx_timestamp& t) { return FileTimeFromUnix(t.tv_sec, t.tv_nsec); }
 
 std::string BareName(const std::string& path)
 {

@@ -40,10 +40,7 @@ std::vector<Entry> ListFolder(const std::string& folder)
     return entries;
 }
 
-bool IsBlankOrControl(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 class Search {
 public:

@@ -26,8 +26,8 @@ public:
     static constexpr GUID iid = {0xBAA9D5DC, 0x9FF4, 0x4382, {0x9B, 0xFD, 0xEC, 0x90, 0x65, 0xBD, 0x01, 0x25}};
 
     // Queues a stream's data; an owned stream is freed with the item.
-    virtual void AddStream(HeldStream stream, std::uint32_t attributes, FILETIME creationTime,
-                           FILETIME lastWriteTime, std::u16string path, bool isDirectory, bool isAnti) = 0;
+    virtual void AddStream(HeldStream stream, std::uint32_t attributes, FILETIME creationTime, FILETIME lastWriteTime,
+                           std::u16string path, bool isDirectory, bool isAnti) = 0;
     // Queues a file under path; a missing name or a folder adds nothing and says nothing.
     virtual void AddFile(const std::string& fileName, std::u16string path) = 0;
     // Queues the files under directory that the masks find (see FindFiles), each

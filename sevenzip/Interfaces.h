@@ -10,8 +10,11 @@
 
 namespace ordalis::sevenzip {
 
-#define ORDALIS_7Z_IID(group, sub) \
-    GUID { 0x23170F69, 0x40C1, 0x278A, { 0x00, 0x00, 0x00, group, 0x00, sub, 0x00, 0x00 } }
+#define ORDALIS_7Z_IID(group, sub)                                                                                     \
+    GUID                                                                                                               \
+    {                                                                                                                  \
+        0x23170F69, 0x40C1, 0x278A, { 0x00, 0x00, 0x00, group, 0x00, sub, 0x00, 0x00 }                                 \
+    }
 
 class IUnknown {
 public:

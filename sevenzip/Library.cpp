@@ -60,9 +60,6 @@ LoadedLibrary LoadedLibrary::load(const std::string& name)
     throw Error("Error loading library " + name);
 }
 
-void* LoadedLibrary::symbol(const char* name) const
-{
-    return m_handle ? ::dlsym(m_handle, name) : nullptr;
-}
+void* LoadedLibrary::symbol(const char* name) const { return m_handle ? ::dlsym(m_handle, name) : nullptr; }
 
 } // namespace ordalis::sevenzip

@@ -33,7 +33,10 @@ public:
     PropVariantHolder() : m_value(EmptyPropVariant()) {}
     PropVariantHolder(const PropVariantHolder&) = delete;
     PropVariantHolder& operator=(const PropVariantHolder&) = delete;
-    PropVariantHolder(PropVariantHolder&& other) noexcept : m_value(other.m_value) { other.m_value = EmptyPropVariant(); }
+    PropVariantHolder(PropVariantHolder&& other) noexcept : m_value(other.m_value)
+    {
+        other.m_value = EmptyPropVariant();
+    }
     ~PropVariantHolder() { ClearPropVariant(m_value); }
 
     PROPVARIANT& get() { return m_value; }

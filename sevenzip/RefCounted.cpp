@@ -13,10 +13,7 @@ HRESULT T7zRefCounted::QueryInterface(const GUID& iid, void** object)
     return S_OK;
 }
 
-std::uint32_t T7zRefCounted::AddRef()
-{
-    return m_refCount.fetch_add(1, std::memory_order_relaxed) + 1;
-}
+std::uint32_t T7zRefCounted::AddRef() { return m_refCount.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 std::uint32_t T7zRefCounted::Release()
 {

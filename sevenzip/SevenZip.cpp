@@ -18,10 +18,7 @@ void SetCardinalProperty(I7zArchiveWriter& writer, std::u16string name, std::uin
     writer.SetProperty(std::move(name), T7zVariant(value));
 }
 
-void SetCompressionLevel(I7zArchiveWriter& writer, std::uint32_t level)
-{
-    SetCardinalProperty(writer, u"X", level);
-}
+void SetCompressionLevel(I7zArchiveWriter& writer, std::uint32_t level) { SetCardinalProperty(writer, u"X", level); }
 
 void SetCompressionMethod(I7zArchiveWriter& writer, std::uint32_t method)
 {

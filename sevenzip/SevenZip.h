@@ -11,8 +11,8 @@
 namespace ordalis::sevenzip {
 
 // Method names for the "0" property, indexed 0 to 5.
-inline constexpr std::array<const char16_t*, 6> kCompressionMethods = {u"COPY",    u"LZMA",    u"BZIP2",
-                                                                       u"PPMD",    u"DEFLATE", u"DEFLATE64"};
+inline constexpr std::array<const char16_t*, 6> kCompressionMethods = {u"COPY", u"LZMA",    u"BZIP2",
+                                                                       u"PPMD", u"DEFLATE", u"DEFLATE64"};
 
 // Loads the library, makes a writer for the format classId and gives the only reference to it.
 ComPtr<I7zArchiveWriter> CreateOutArchive(const GUID& classId, const std::string& libraryName);

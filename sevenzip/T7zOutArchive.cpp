@@ -142,10 +142,7 @@ void T7zOutArchive::AddFiles(const std::string& directory, const std::string& pa
     }
 }
 
-void T7zOutArchive::ClearBatch()
-{
-    m_batch.clear();
-}
+void T7zOutArchive::ClearBatch() { m_batch.clear(); }
 
 void T7zOutArchive::SetProgressCallback(void* sender, T7zProgressCallback callback)
 {
@@ -153,20 +150,11 @@ void T7zOutArchive::SetProgressCallback(void* sender, T7zProgressCallback callba
     m_progress = callback;
 }
 
-void T7zOutArchive::SetPassword(std::u16string password)
-{
-    m_password = std::move(password);
-}
+void T7zOutArchive::SetPassword(std::u16string password) { m_password = std::move(password); }
 
-void T7zOutArchive::SetClassId(const GUID& classId)
-{
-    setClassId(classId);
-}
+void T7zOutArchive::SetClassId(const GUID& classId) { setClassId(classId); }
 
-GUID T7zOutArchive::GetClassId()
-{
-    return classId();
-}
+GUID T7zOutArchive::GetClassId() { return classId(); }
 
 IOutArchive& T7zOutArchive::outArchive()
 {

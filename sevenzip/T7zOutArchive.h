@@ -22,7 +22,10 @@ class T7zOutArchive final : public T7zArchive,
 public:
     explicit T7zOutArchive(const std::string& libraryName);
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override { return T7zRefCounted::QueryInterface(iid, object); }
+    HRESULT QueryInterface(const GUID& iid, void** object) override
+    {
+        return T7zRefCounted::QueryInterface(iid, object);
+    }
     std::uint32_t AddRef() override { return T7zRefCounted::AddRef(); }
     std::uint32_t Release() override { return T7zRefCounted::Release(); }
 

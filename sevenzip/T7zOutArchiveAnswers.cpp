@@ -107,10 +107,7 @@ HRESULT T7zOutArchive::GetStream(std::uint32_t index, ISequentialInStream** inSt
     });
 }
 
-HRESULT T7zOutArchive::SetOperationResult(std::int32_t)
-{
-    return S_OK;
-}
+HRESULT T7zOutArchive::SetOperationResult(std::int32_t) { return S_OK; }
 
 HRESULT T7zOutArchive::reportProgress(bool isTotal, std::uint64_t value)
 {
@@ -119,10 +116,7 @@ HRESULT T7zOutArchive::reportProgress(bool isTotal, std::uint64_t value)
     return Guarded(m_errors.get(), [&] { return m_progress(m_progressSender, isTotal, value); });
 }
 
-HRESULT T7zOutArchive::SetTotal(std::uint64_t total)
-{
-    return reportProgress(true, total);
-}
+HRESULT T7zOutArchive::SetTotal(std::uint64_t total) { return reportProgress(true, total); }
 
 HRESULT T7zOutArchive::SetCompleted(const std::uint64_t* completeValue)
 {

@@ -78,9 +78,6 @@ HRESULT T7zStream::GetSize(std::uint64_t* size)
     });
 }
 
-HRESULT T7zStream::Flush()
-{
-    return S_OK;
-}
+HRESULT T7zStream::Flush() { return S_OK; }
 
 } // namespace ordalis::sevenzip

@@ -19,7 +19,10 @@ public:
     // errors, when given, receives the message of a failing stream operation.
     explicit T7zStream(HeldStream stream, std::shared_ptr<CallbackError> errors = nullptr);
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override { return T7zRefCounted::QueryInterface(iid, object); }
+    HRESULT QueryInterface(const GUID& iid, void** object) override
+    {
+        return T7zRefCounted::QueryInterface(iid, object);
+    }
     std::uint32_t AddRef() override { return T7zRefCounted::AddRef(); }
     std::uint32_t Release() override { return T7zRefCounted::Release(); }
 

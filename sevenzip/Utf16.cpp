@@ -61,10 +61,7 @@ std::string Utf8FromUtf16(std::u16string_view text)
     return out;
 }
 
-std::wstring WideFromUtf16(std::u16string_view text)
-{
-    return std::wstring(text.begin(), text.end());
-}
+std::wstring WideFromUtf16(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
 std::u16string Utf16FromWide(const wchar_t* text)
 {

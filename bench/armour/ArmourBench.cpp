@@ -4,8 +4,8 @@
 //
 // usage: bench_armour [MiB (default 300)] [runs, best taken (default 3)]
 
-#include "bench/support/ScratchFolder.h"
 #include "armour/Armour.h"
+#include "bench/support/ScratchFolder.h"
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
 
@@ -181,8 +181,8 @@ int Bench(std::size_t mib, int runs)
     if (!SameBytes(decoded, data))
         return Fail("coreutils' text decodes to other bytes");
 
-    std::printf("%zu MiB of random bytes, best of %d runs; text %zu bytes (ordalis, CR LF) / %zu (coreutils, LF)\n", mib,
-                runs, text.length(), coreText.length());
+    std::printf("%zu MiB of random bytes, best of %d runs; text %zu bytes (ordalis, CR LF) / %zu (coreutils, LF)\n",
+                mib, runs, text.length(), coreText.length());
     Report(ours, theirs, oursReused, theirsToNull);
     std::printf("peak memory of the codec runs (data, text and decoded copy held): %ld MiB\n", peak);
     return 0;

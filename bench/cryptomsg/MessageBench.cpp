@@ -7,9 +7,9 @@
 // With KEY (gost2001, gost2012_256 or gost2012_512) only that key's signing and
 // verification run, besides encryption and decryption.
 
-#include "bench/support/ScratchFolder.h"
-#include "bench/support/BenchProcess.h"
 #include "bench/cryptomsg/MessageBenchChild.h"
+#include "bench/support/BenchProcess.h"
+#include "bench/support/ScratchFolder.h"
 #include "common/Error.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
@@ -181,7 +181,8 @@ int Bench(long mib, int runs, const std::string& onlyKey)
     for (const Algorithm& a : kAlgorithms) {
         if (!onlyKey.empty() && onlyKey != a.name)
             continue;
-        const std::string cert = folder.file(std::string(a.name) + ".pem"), key = folder.file(std::string(a.name) + ".key");
+        const std::string cert = folder.file(std::string(a.name) + ".pem"),
+                          key = folder.file(std::string(a.name) + ".key");
         Comparison sign{std::string("sign ") + a.name, 1.0, signTarget, {}, {}};
         Measure(sign, runs, {self, "--step", "sign", cert, key, a.hashOid, data, ourSig},
                 OpenSsl({"-sign", "-binary", "-noattr", "-md", a.digest, "-signer", cert, "-inkey", key, "-in", data,

@@ -6,9 +6,9 @@
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/store/StoreApi.h"
-#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 
 #include <openssl/pem.h>
 
@@ -112,7 +112,8 @@ int Encrypt(char** args)
     para.ContentEncryptionAlgorithm.pszObjId = args[1];
     PCCERT_CONTEXT recipients[] = {recipient.get()};
     DWORD size = 0;
-    if (!CryptEncryptMessage(&para, 1, recipients, content.data(), static_cast<DWORD>(content.length()), nullptr, &size))
+    if (!CryptEncryptMessage(&para, 1, recipients, content.data(), static_cast<DWORD>(content.length()), nullptr,
+                             &size))
         Fail("size pass");
     ByteBuffer envelope;
     envelope.setSize(size);
@@ -152,7 +153,8 @@ int RunMessageStep(int argc, char** argv)
         int arguments;
         int (*run)(char**);
     };
-    static const Step steps[] = {{"sign", 5, Sign}, {"verify", 2, Verify}, {"encrypt", 4, Encrypt}, {"decrypt", 2, Decrypt}};
+    static const Step steps[] = {
+        {"sign", 5, Sign}, {"verify", 2, Verify}, {"encrypt", 4, Encrypt}, {"decrypt", 2, Decrypt}};
     try {
         if (!EnsureGostEngine())
             throw Error("the GOST engine is not available");

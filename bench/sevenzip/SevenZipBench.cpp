@@ -41,7 +41,7 @@ using ordalis::bench::ScratchFolder;
 // in, so BZip2 has real work and the archive is neither trivial nor stored.
 void WriteDocument(const std::string& path, std::size_t size)
 {
-    static const char* const kWords[] = {"подпись ", "файл ", "certificate ", "GOST ", "archive ", "0x1F ",
+    static const char* const kWords[] = {"подпись ", "файл ", "certificate ", "GOST ", "archive ",  "0x1F ",
                                          "report ",  "\n",    "данные ",      "7z ",   "Streebog ", "key "};
     FileStream out(UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)), path);
     std::uint64_t state = 0x9E3779B97F4A7C15u;
@@ -106,10 +106,7 @@ double PeakMiB(int who)
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-double FileMiB(const std::string& path)
-{
-    return static_cast<double>(std::filesystem::file_size(path)) / kMiB;
-}
+double FileMiB(const std::string& path) { return static_cast<double>(std::filesystem::file_size(path)) / kMiB; }
 
 } // namespace
 
@@ -131,10 +128,12 @@ int main(int argc, char** argv)
         const auto runReference = [&] {
             std::filesystem::remove(reference);
             theirs = std::min(theirs, Seconds([&] {
-                RunSevenZip({"7z", "a", "-t7z", "-mx=5", "-m0=BZip2", reference, source, signature});
-            }));
+                                  RunSevenZip({"7z", "a", "-t7z", "-mx=5", "-m0=BZip2", reference, source, signature});
+                              }));
         };
-        const auto runOurs = [&] { ours = std::min(ours, Seconds([&] { PackSignedFile(source, signature, kLibrary); })); };
+        const auto runOurs = [&] {
+            ours = std::min(ours, Seconds([&] { PackSignedFile(source, signature, kLibrary); }));
+        };
         // Alternate which goes first, so neither always meets a warmer or a busier machine.
         for (int run = 0; run < runs; ++run) {
             if (run % 2 == 0) {

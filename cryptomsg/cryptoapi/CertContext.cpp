@@ -156,15 +156,9 @@ PCCERT_CONTEXT NewCertContext(X509Ptr certificate, std::shared_ptr<CertStore> st
     return context.release();
 }
 
-X509* CertContextX509(PCCERT_CONTEXT context)
-{
-    return context ? Impl(context)->certificate.get() : nullptr;
-}
+X509* CertContextX509(PCCERT_CONTEXT context) { return context ? Impl(context)->certificate.get() : nullptr; }
 
-std::shared_ptr<CertStore> CertContextStore(PCCERT_CONTEXT context)
-{
-    return context ? Impl(context)->store : nullptr;
-}
+std::shared_ptr<CertStore> CertContextStore(PCCERT_CONTEXT context) { return context ? Impl(context)->store : nullptr; }
 
 void SetCertContextKey(PCCERT_CONTEXT context, EVP_PKEY* key)
 {

@@ -43,80 +43,84 @@ struct Gost28147ParametersView {
 
 } // namespace
 
-ASN1_SEQUENCE(EncryptedContentInfoView) = {
-    ASN1_SIMPLE(EncryptedContentInfoView, contentType, ASN1_OBJECT),
-    ASN1_SIMPLE(EncryptedContentInfoView, algorithm, X509_ALGOR),
-    ASN1_IMP_OPT(EncryptedContentInfoView, content, ASN1_OCTET_STRING, 0),
+ASN1_SEQUENCE(EncryptedContentInfoView) =
+    {
+        ASN1_SIMPLE(EncryptedContentInfoView, contentType, ASN1_OBJECT),
+        ASN1_SIMPLE(EncryptedContentInfoView, algorithm, X509_ALGOR),
+        ASN1_IMP_OPT(EncryptedContentInfoView, content, ASN1_OCTET_STRING, 0),
 } ASN1_SEQUENCE_END(EncryptedContentInfoView)
 
-ASN1_SEQUENCE(EnvelopedDataView) = {
-    ASN1_SIMPLE(EnvelopedDataView, version, ASN1_INTEGER),
-    ASN1_IMP_SEQUENCE_OF_OPT(EnvelopedDataView, originatorInfo, ASN1_ANY, 0),
-    ASN1_SET_OF(EnvelopedDataView, recipientInfos, ASN1_ANY),
-    ASN1_SIMPLE(EnvelopedDataView, encryptedContentInfo, EncryptedContentInfoView),
-    ASN1_IMP_SET_OF_OPT(EnvelopedDataView, unprotectedAttributes, ASN1_ANY, 1),
+        ASN1_SEQUENCE(EnvelopedDataView) =
+            {
+                ASN1_SIMPLE(EnvelopedDataView, version, ASN1_INTEGER),
+                ASN1_IMP_SEQUENCE_OF_OPT(EnvelopedDataView, originatorInfo, ASN1_ANY, 0),
+                ASN1_SET_OF(EnvelopedDataView, recipientInfos, ASN1_ANY),
+                ASN1_SIMPLE(EnvelopedDataView, encryptedContentInfo, EncryptedContentInfoView),
+                ASN1_IMP_SET_OF_OPT(EnvelopedDataView, unprotectedAttributes, ASN1_ANY, 1),
 } ASN1_SEQUENCE_END(EnvelopedDataView)
 
-ASN1_SEQUENCE(ContentInfoView) = {
-    ASN1_SIMPLE(ContentInfoView, contentType, ASN1_OBJECT),
-    ASN1_EXP(ContentInfoView, envelope, EnvelopedDataView, 0),
+                ASN1_SEQUENCE(ContentInfoView) =
+                    {
+                        ASN1_SIMPLE(ContentInfoView, contentType, ASN1_OBJECT),
+                        ASN1_EXP(ContentInfoView, envelope, EnvelopedDataView, 0),
 } ASN1_SEQUENCE_END(ContentInfoView)
 
-ASN1_SEQUENCE(Gost28147ParametersView) = {
-    ASN1_SIMPLE(Gost28147ParametersView, iv, ASN1_OCTET_STRING),
-    ASN1_SIMPLE(Gost28147ParametersView, parameterSet, ASN1_OBJECT),
+                        ASN1_SEQUENCE(Gost28147ParametersView) =
+                            {
+                                ASN1_SIMPLE(Gost28147ParametersView, iv, ASN1_OCTET_STRING),
+                                ASN1_SIMPLE(Gost28147ParametersView, parameterSet, ASN1_OBJECT),
 } ASN1_SEQUENCE_END(Gost28147ParametersView)
 
-namespace {
-
-template <class View>
-struct ItemFree {
-    const ASN1_ITEM* item;
-    void operator()(View* view) const { ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(view), item); }
-};
-
-template <class View>
-using ViewPtr = std::unique_ptr<View, ItemFree<View>>;
-
-// Decodes exactly the bytes given as the item; null otherwise.
-template <class View>
-ViewPtr<View> DecodeView(const unsigned char* der, long length, const ASN1_ITEM* item)
+                                namespace
 {
-    const unsigned char* p = der;
-    ASN1_VALUE* value = ASN1_item_d2i(nullptr, &p, length, item);
-    ViewPtr<View> view(reinterpret_cast<View*>(value), ItemFree<View>{item});
-    if (view && p != der + length)
-        view.reset();
-    return view;
-}
+    template <class View>
+    struct ItemFree {
+        const ASN1_ITEM* item;
+        void operator()(View* view) const { ASN1_item_free(reinterpret_cast<ASN1_VALUE*>(view), item); }
+    };
 
-struct DerFree {
-    void operator()(unsigned char* der) const { OPENSSL_free(der); }
-};
-using DerPtr = std::unique_ptr<unsigned char, DerFree>;
+    template <class View>
+    using ViewPtr = std::unique_ptr<View, ItemFree<View>>;
 
-// The envelope encoded without its encrypted content, which may be large and is not needed here.
-DerPtr EncodeWithoutContent(CMS_ContentInfo* envelope, int& length)
-{
-    ASN1_OCTET_STRING** slot = CMS_get0_content(envelope);
-    ASN1_OCTET_STRING* content = slot ? *slot : nullptr;
-    if (slot)
-        *slot = nullptr;
-    unsigned char* der = nullptr;
-    length = i2d_CMS_ContentInfo(envelope, &der);
-    if (slot)
-        *slot = content;
-    return DerPtr(length > 0 ? der : nullptr);
-}
+    // Decodes exactly the bytes given as the item; null otherwise.
+    template <class View>
+    ViewPtr<View> DecodeView(const unsigned char* der, long length, const ASN1_ITEM* item)
+    {
+        const unsigned char* p = der;
+        ASN1_VALUE* value = ASN1_item_d2i(nullptr, &p, length, item);
+        ViewPtr<View> view(reinterpret_cast<View*>(value), ItemFree<View>{item});
+        if (view && p != der + length)
+            view.reset();
+        return view;
+    }
 
-bool Gost28147ParametersAreSound(int type, const void* value)
-{
-    if (type != V_ASN1_SEQUENCE)
-        return false;
-    const ASN1_STRING* sequence = static_cast<const ASN1_STRING*>(value);
-    return DecodeView<Gost28147ParametersView>(ASN1_STRING_get0_data(sequence), ASN1_STRING_length(sequence),
-                                               ASN1_ITEM_rptr(Gost28147ParametersView)) != nullptr;
-}
+    struct DerFree {
+        void operator()(unsigned char* der) const { OPENSSL_free(der); }
+    };
+    using DerPtr = std::unique_ptr<unsigned char, DerFree>;
+
+    // The envelope encoded without its encrypted content, which may be large and is not needed here.
+    DerPtr EncodeWithoutContent(CMS_ContentInfo * envelope, int& length)
+    {
+        ASN1_OCTET_STRING** slot = CMS_get0_content(envelope);
+        ASN1_OCTET_STRING* content = slot ? *slot : nullptr;
+        if (slot)
+            *slot = nullptr;
+        unsigned char* der = nullptr;
+        length = i2d_CMS_ContentInfo(envelope, &der);
+        if (slot)
+            *slot = content;
+        return DerPtr(length > 0 ? der : nullptr);
+    }
+
+    bool Gost28147ParametersAreSound(int type, const void* value)
+    {
+        if (type != V_ASN1_SEQUENCE)
+            return false;
+        const ASN1_STRING* sequence = static_cast<const ASN1_STRING*>(value);
+        return DecodeView<Gost28147ParametersView>(ASN1_STRING_get0_data(sequence), ASN1_STRING_length(sequence),
+                                                   ASN1_ITEM_rptr(Gost28147ParametersView)) != nullptr;
+    }
 
 } // namespace
 

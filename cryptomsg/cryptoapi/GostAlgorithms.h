@@ -10,14 +10,14 @@
 namespace ordalis {
 
 struct GostAlgorithm {
-    const char* keyOid;           // the certificate's public-key algorithm
-    int keyNid;                   // the same as OpenSSL numbers it
-    const char* keyName;          // shown to the user
-    const char* hashOid;          // the digest that signatures with this key use
-    const char* hashName;         // the GOST engine's name for that digest
-    const char* signatureOid;     // the digest and key together, as certificates name their signatures
-    const char* signatureName;    // shown to the user
-    int contentCipherNid;         // the cipher of content encrypted for this key
+    const char* keyOid;        // the certificate's public-key algorithm
+    int keyNid;                // the same as OpenSSL numbers it
+    const char* keyName;       // shown to the user
+    const char* hashOid;       // the digest that signatures with this key use
+    const char* hashName;      // the GOST engine's name for that digest
+    const char* signatureOid;  // the digest and key together, as certificates name their signatures
+    const char* signatureName; // shown to the user
+    int contentCipherNid;      // the cipher of content encrypted for this key
 };
 
 // Every row: GOST R 34.10-2001, GOST R 34.10-2012 with 256 and with 512 bits.

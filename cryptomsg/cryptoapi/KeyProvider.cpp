@@ -12,10 +12,7 @@ HCRYPTPROV NewKeyProvider(EvpPkeyPtr key)
     return provider.release();
 }
 
-EVP_PKEY* ProviderKey(HCRYPTPROV provider)
-{
-    return provider ? provider->key.get() : nullptr;
-}
+EVP_PKEY* ProviderKey(HCRYPTPROV provider) { return provider ? provider->key.get() : nullptr; }
 
 BOOL CryptReleaseContext(HCRYPTPROV provider, DWORD flags)
 {

@@ -141,8 +141,7 @@ std::optional<ByteBuffer> Envelope::decrypt(X509* recipient, EVP_PKEY* key)
     return content;
 }
 
-std::optional<ByteBuffer> Decrypt(ByteView envelope, std::span<X509* const> candidates,
-                                  const RecipientKeyLookup& keyOf)
+std::optional<ByteBuffer> Decrypt(ByteView envelope, std::span<X509* const> candidates, const RecipientKeyLookup& keyOf)
 {
     std::optional<Envelope> opened = Envelope::Decode(envelope);
     if (!opened)

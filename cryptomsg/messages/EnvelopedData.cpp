@@ -51,8 +51,8 @@ CmsPtr NewEnvelope(const EVP_CIPHER* cipher, std::span<X509* const> recipients)
         }
         CMS_RecipientInfo* entry = CMS_add1_recipient_cert(cms.get(), recipient, kEnvelopeFlags | CMS_KEY_PARAM);
         EVP_PKEY_CTX* keyContext = entry ? CMS_RecipientInfo_get0_pkey_ctx(entry) : nullptr;
-        if (!keyContext || EVP_PKEY_CTX_ctrl(keyContext, -1, -1, EVP_PKEY_CTRL_CIPHER,
-                                             EVP_CIPHER_get_nid(cipher), nullptr) <= 0) {
+        if (!keyContext ||
+            EVP_PKEY_CTX_ctrl(keyContext, -1, -1, EVP_PKEY_CTRL_CIPHER, EVP_CIPHER_get_nid(cipher), nullptr) <= 0) {
             FailFromOpenSsl(codes::UnknownAlgo);
             return nullptr;
         }
@@ -62,8 +62,7 @@ CmsPtr NewEnvelope(const EVP_CIPHER* cipher, std::span<X509* const> recipients)
 
 } // namespace
 
-std::optional<OutgoingMessage> EncryptFor(std::span<X509* const> recipients, ByteView content,
-                                          const EVP_CIPHER* cipher)
+std::optional<OutgoingMessage> EncryptFor(std::span<X509* const> recipients, ByteView content, const EVP_CIPHER* cipher)
 {
     if (recipients.empty() || std::find(recipients.begin(), recipients.end(), nullptr) != recipients.end() ||
         content.size() > kMaxContentSize) {

@@ -64,20 +64,18 @@ struct CRYPT_DECRYPT_MESSAGE_PARA {
 };
 
 BOOL CryptSignMessage(const CRYPT_SIGN_MESSAGE_PARA* para, BOOL detachedSignature, DWORD toBeSignedCount,
-                      const BYTE* toBeSigned[], const DWORD toBeSignedSizes[], BYTE* signedBlob,
-                      DWORD* signedBlobSize);
+                      const BYTE* toBeSigned[], const DWORD toBeSignedSizes[], BYTE* signedBlob, DWORD* signedBlobSize);
 
 BOOL CryptVerifyDetachedMessageSignature(const CRYPT_VERIFY_MESSAGE_PARA* para, DWORD signerIndex,
                                          const BYTE* detachedSignature, DWORD detachedSignatureSize,
-                                         DWORD toBeSignedCount, const BYTE* toBeSigned[],
-                                         const DWORD toBeSignedSizes[], PCCERT_CONTEXT* signerCert);
+                                         DWORD toBeSignedCount, const BYTE* toBeSigned[], const DWORD toBeSignedSizes[],
+                                         PCCERT_CONTEXT* signerCert);
 
-BOOL CryptEncryptMessage(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipientCount,
-                         PCCERT_CONTEXT recipients[], const BYTE* toBeEncrypted, DWORD toBeEncryptedSize,
-                         BYTE* encryptedBlob, DWORD* encryptedBlobSize);
+BOOL CryptEncryptMessage(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipientCount, PCCERT_CONTEXT recipients[],
+                         const BYTE* toBeEncrypted, DWORD toBeEncryptedSize, BYTE* encryptedBlob,
+                         DWORD* encryptedBlobSize);
 
-BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* encryptedBlob,
-                         DWORD encryptedBlobSize, BYTE* decrypted, DWORD* decryptedSize,
-                         PCCERT_CONTEXT* exchangeCert);
+BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* encryptedBlob, DWORD encryptedBlobSize,
+                         BYTE* decrypted, DWORD* decryptedSize, PCCERT_CONTEXT* exchangeCert);
 
 } // namespace ordalis

@@ -38,9 +38,8 @@ CertContextPtr FindDecryptor(const Envelope& envelope, const CRYPT_DECRYPT_MESSA
 
 } // namespace
 
-BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* encryptedBlob,
-                         DWORD encryptedBlobSize, BYTE* decrypted, DWORD* decryptedSize,
-                         PCCERT_CONTEXT* exchangeCert)
+BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* encryptedBlob, DWORD encryptedBlobSize,
+                         BYTE* decrypted, DWORD* decryptedSize, PCCERT_CONTEXT* exchangeCert)
 {
     if (exchangeCert)
         *exchangeCert = nullptr;

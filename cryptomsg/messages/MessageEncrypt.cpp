@@ -50,9 +50,9 @@ const EVP_CIPHER* ContentCipherFor(const char* keyAlgorithm)
 
 } // namespace
 
-BOOL CryptEncryptMessage(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipientCount,
-                         PCCERT_CONTEXT recipients[], const BYTE* toBeEncrypted, DWORD toBeEncryptedSize,
-                         BYTE* encryptedBlob, DWORD* encryptedBlobSize)
+BOOL CryptEncryptMessage(const CRYPT_ENCRYPT_MESSAGE_PARA* para, DWORD recipientCount, PCCERT_CONTEXT recipients[],
+                         const BYTE* toBeEncrypted, DWORD toBeEncryptedSize, BYTE* encryptedBlob,
+                         DWORD* encryptedBlobSize)
 {
     if (!ParaIsValid(para, recipientCount, recipients, toBeEncrypted, toBeEncryptedSize, encryptedBlobSize))
         return FailWith(codes::InvalidArg);

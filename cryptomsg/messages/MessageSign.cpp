@@ -67,8 +67,7 @@ bool MessageCertificates(const CRYPT_SIGN_MESSAGE_PARA& para, std::vector<X509*>
 } // namespace
 
 BOOL CryptSignMessage(const CRYPT_SIGN_MESSAGE_PARA* para, BOOL detachedSignature, DWORD toBeSignedCount,
-                      const BYTE* toBeSigned[], const DWORD toBeSignedSizes[], BYTE* signedBlob,
-                      DWORD* signedBlobSize)
+                      const BYTE* toBeSigned[], const DWORD toBeSignedSizes[], BYTE* signedBlob, DWORD* signedBlobSize)
 {
     if (!ParaIsValid(para, detachedSignature, toBeSignedCount, signedBlobSize))
         return FailWith(codes::InvalidArg);

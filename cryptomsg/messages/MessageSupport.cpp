@@ -63,10 +63,7 @@ bool WriteThrough(BIO* chain, std::span<const BYTE> bytes)
     return true;
 }
 
-BioPtr NewNullBio()
-{
-    return BioPtr(BIO_new(BIO_s_null()));
-}
+BioPtr NewNullBio() { return BioPtr(BIO_new(BIO_s_null())); }
 
 BorrowedContent::~BorrowedContent()
 {
@@ -179,9 +176,6 @@ BOOL Succeed()
     return 1;
 }
 
-bool IsMessageEncoding(DWORD encoding)
-{
-    return (encoding & PKCS_7_ASN_ENCODING) != 0;
-}
+bool IsMessageEncoding(DWORD encoding) { return (encoding & PKCS_7_ASN_ENCODING) != 0; }
 
 } // namespace ordalis

@@ -30,8 +30,8 @@ bool ParaIsValid(const CRYPT_VERIFY_MESSAGE_PARA* para)
 
 BOOL CryptVerifyDetachedMessageSignature(const CRYPT_VERIFY_MESSAGE_PARA* para, DWORD signerIndex,
                                          const BYTE* detachedSignature, DWORD detachedSignatureSize,
-                                         DWORD toBeSignedCount, const BYTE* toBeSigned[],
-                                         const DWORD toBeSignedSizes[], PCCERT_CONTEXT* signerCert)
+                                         DWORD toBeSignedCount, const BYTE* toBeSigned[], const DWORD toBeSignedSizes[],
+                                         PCCERT_CONTEXT* signerCert)
 {
     if (signerCert)
         *signerCert = nullptr;
@@ -41,8 +41,7 @@ BOOL CryptVerifyDetachedMessageSignature(const CRYPT_VERIFY_MESSAGE_PARA* para, 
     if (!content.assign(toBeSignedCount, toBeSigned, toBeSignedSizes))
         return false;
     // An absent or empty signature is one that ended too soon, whatever its pointer.
-    const ByteView signature =
-        detachedSignature ? ByteView(detachedSignature, detachedSignatureSize) : ByteView();
+    const ByteView signature = detachedSignature ? ByteView(detachedSignature, detachedSignatureSize) : ByteView();
     SignatureCheck check = VerifyDetached(signature, content.parts(), signerIndex);
     if (!check.valid())
         return FailWith(check.status);

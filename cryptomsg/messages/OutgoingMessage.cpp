@@ -26,10 +26,7 @@ void OutgoingMessage::encryptCarriedWith(BioPtr chain, EVP_CIPHER_CTX* cipher)
     m_cipher = cipher;
 }
 
-long OutgoingMessage::encodedLength() const
-{
-    return EncodedLength(m_cms.get());
-}
+long OutgoingMessage::encodedLength() const { return EncodedLength(m_cms.get()); }
 
 long OutgoingMessage::encodeInto(std::span<unsigned char> out)
 {

@@ -134,7 +134,7 @@ SignatureFailure CheckSigner(CMS_SignerInfo* signer, BIO* digests, SignerReport&
     // Without signed attributes the signature is over the content's digest: a
     // changed file and a damaged value cannot be told apart.
     return CMS_SignerInfo_verify_content(signer, digests) == 1 ? SignatureFailure::None
-                                                                : SignatureFailure::WrongSignatureValue;
+                                                               : SignatureFailure::WrongSignatureValue;
 }
 
 bool SameBytes(const ASN1_OCTET_STRING* held, ByteView content)

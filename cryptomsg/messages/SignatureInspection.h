@@ -28,16 +28,16 @@ const char* SignatureFailureCode(SignatureFailure failure);
 std::string SignatureFailureText(SignatureFailure failure);
 
 struct SignedAttributes {
-    std::string contentType;   // its short name or OID
+    std::string contentType;    // its short name or OID
     bool digestMatched = false; // the message-digest attribute is the content's digest
-    std::string signingTime;   // "dd.MM.yyyy HH:mm:ss UTC", empty when absent
+    std::string signingTime;    // "dd.MM.yyyy HH:mm:ss UTC", empty when absent
     // Whether the ESS signing-certificate(-v2) reference names the signer's certificate; none without one.
     std::optional<bool> signingCertificateMatched;
 };
 
 struct SignerReport {
-    std::size_t index = 0; // in the message's (DER) order
-    X509Ptr certificate;   // null when none was found
+    std::size_t index = 0;                  // in the message's (DER) order
+    X509Ptr certificate;                    // null when none was found
     std::string subject, issuer, serialHex; // of the certificate, or the signer's identifier
     SignatureFailure failure = SignatureFailure::None;
     std::optional<SignedAttributes> attributes; // when the signer has signed attributes
@@ -47,9 +47,12 @@ struct SignerReport {
 struct SignatureReport {
     SignatureFailure failure = SignatureFailure::None; // None or NotASignature; the rest is each signer's
     std::vector<SignerReport> signers;
-    std::vector<X509Ptr> carried;                 // the certificates the message carries
+    std::vector<X509Ptr> carried;                              // the certificates the message carries
     std::optional<std::vector<unsigned char>> embeddedContent; // the content an attached signature carries
-    bool firstSignerValid() const { return failure == SignatureFailure::None && !signers.empty() && signers[0].valid(); }
+    bool firstSignerValid() const
+    {
+        return failure == SignatureFailure::None && !signers.empty() && signers[0].valid();
+    }
 };
 
 // Checks every signer of a SignedData over content, or over the content it

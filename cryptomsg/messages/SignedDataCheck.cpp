@@ -77,10 +77,7 @@ bool CheckSignature(CMS_ContentInfo* cms, CMS_SignerInfo* signer, ContentView co
     return true;
 }
 
-SignatureCheck Failed(X509Ptr signer = nullptr)
-{
-    return {std::move(signer), GetLastError()};
-}
+SignatureCheck Failed(X509Ptr signer = nullptr) { return {std::move(signer), GetLastError()}; }
 
 } // namespace
 

@@ -5,14 +5,14 @@
 #include "common/FileContent.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
+#include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageApi.h"
-#include "cryptomsg/store/StoreApi.h"
-#include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/operations/OperationSupport.h"
-#include "cryptomsg/operations/PemMessage.h"
 #include "cryptomsg/operations/Operations.h"
-#include "common/UserTexts.h"
+#include "cryptomsg/operations/PemMessage.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <limits>
 #include <sys/stat.h>

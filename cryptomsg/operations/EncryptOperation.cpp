@@ -2,12 +2,12 @@
 #include "common/Error.h"
 #include "common/FileContent.h"
 #include "common/SystemError.h"
+#include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageApi.h"
-#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
-#include "common/UserTexts.h"
+#include "cryptomsg/store/StoreApi.h"
 
 #include <limits>
 
@@ -36,8 +36,8 @@ std::string EncryptFor(PCCERT_CONTEXT recipient, const std::string& sourceName, 
     PCCERT_CONTEXT recipients[] = {recipient};
 
     DWORD size = 0;
-    Win32Check(CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()), nullptr,
-                                   &size));
+    Win32Check(
+        CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()), nullptr, &size));
     ByteBuffer output;
     output.setSize(size);
     size = static_cast<DWORD>(output.length());

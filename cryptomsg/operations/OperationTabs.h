@@ -10,11 +10,11 @@ namespace ordalis {
 class SignTab {
 public:
     virtual ~SignTab() = default;
-    virtual std::string fileToSign() const = 0;   // FileToSign
-    virtual void clearFileToSign() = 0;           // empties FileToSign and Label2, disables Button1
-    virtual bool packChecked() const = 0;         // CheckBox1 "Упаковать файлы 7zip"
-    virtual bool base64Checked() const = 0;       // CheckBox2 "BASE64"
-    virtual bool attachedChecked() const = 0;     // CheckBox3 "Прикрепленная"
+    virtual std::string fileToSign() const = 0; // FileToSign
+    virtual void clearFileToSign() = 0;         // empties FileToSign and Label2, disables Button1
+    virtual bool packChecked() const = 0;       // CheckBox1 "Упаковать файлы 7zip"
+    virtual bool base64Checked() const = 0;     // CheckBox2 "BASE64"
+    virtual bool attachedChecked() const = 0;   // CheckBox3 "Прикрепленная"
     virtual void uncheckPack() = 0;
     virtual void uncheckBase64() = 0;
     virtual void uncheckAttached() = 0;
@@ -34,13 +34,13 @@ public:
 class EncryptTab {
 public:
     virtual ~EncryptTab() = default;
-    virtual std::string fileToEncrypt() const = 0;   // FileToEncrypt
-    virtual std::string certificateFile() const = 0; // CertificateFile
+    virtual std::string fileToEncrypt() const = 0;       // FileToEncrypt
+    virtual std::string certificateFile() const = 0;     // CertificateFile
     virtual bool certificateFromFileChecked() const = 0; // CheckBox4
     virtual void clearFileToEncrypt() = 0;
     virtual void clearCertificateFile() = 0;
-    virtual void clearFileLabel() = 0;               // Label4
-    virtual void disableEncryptButton() = 0;         // Button7
+    virtual void clearFileLabel() = 0;       // Label4
+    virtual void disableEncryptButton() = 0; // Button7
     // Empties Label4 and Label6, disables Button7, unchecks CheckBox4, disables Button11.
     virtual void resetControls() = 0;
 };

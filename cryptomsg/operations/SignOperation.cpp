@@ -4,15 +4,15 @@
 #include "common/FileContent.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
+#include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
-#include "cryptomsg/messages/MessageApi.h"
-#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/cryptoapi/GostAlgorithms.h"
-#include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "sevenzip/PackSignedFile.h"
-#include "common/UserTexts.h"
 
 #include <limits>
 
@@ -127,7 +127,7 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     OperationResult result{true, {output}};
     if (tab.packChecked()) {
         const std::string archive = PackWithProgress(desktop, source, output, content.length() + signedMessage.length(),
-                                                      options.sevenZipLibrary);
+                                                     options.sevenZipLibrary);
         desktop.showNotice("Создан архив:" + archive);
         tab.uncheckPack();
         tab.uncheckAttached();

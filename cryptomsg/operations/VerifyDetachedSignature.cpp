@@ -119,9 +119,10 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     PCCERT_CONTEXT signer = nullptr;
     const LongStep checking{"Проверка подписи файла", sourceFile, content.length()};
     const bool valid = RunLongCall(desktop, checking, [&] {
-        return CryptVerifyDetachedMessageSignature(&para, 0, signature.data(), static_cast<DWORD>(signature.length()),
-                                                   1, parts, partSizes, &signer);
-    }) != 0;
+                           return CryptVerifyDetachedMessageSignature(&para, 0, signature.data(),
+                                                                      static_cast<DWORD>(signature.length()), 1, parts,
+                                                                      partSizes, &signer);
+                       }) != 0;
     CertContextPtr certificate(signer);
     ReportVerification(valid ? certificate.get() : nullptr, report, desktop);
     return valid;

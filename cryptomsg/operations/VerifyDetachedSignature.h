@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/operations/OperationTabs.h"
 
 #include <string>

@@ -4,11 +4,11 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
-#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
-#include "cryptomsg/store/StoreFolder.h"
+#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/store/StoreApi.h"
+#include "cryptomsg/store/StoreFolder.h"
 
 namespace ordalis {
 

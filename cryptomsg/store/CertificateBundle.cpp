@@ -51,8 +51,8 @@ bool AddPemBlocks(std::span<const unsigned char> text, CertificateBundle& bundle
 {
     bool any = false;
     for (const PemBlock& block : ReadPemBlocks(text)) {
-        const bool known = IsCertificateBlock(block) || block.name == "X509 CRL" || block.name == "PKCS7" ||
-                           block.name == "CMS";
+        const bool known =
+            IsCertificateBlock(block) || block.name == "X509 CRL" || block.name == "PKCS7" || block.name == "CMS";
         if (!known)
             continue;
         if (!AddDer(block.data, bundle))

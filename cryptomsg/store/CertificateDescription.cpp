@@ -65,8 +65,8 @@ std::string TimeText(const ASN1_TIME* time)
     if (!time || ASN1_TIME_to_tm(time, &tm) != 1)
         return {};
     char text[96];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d UTC", tm.tm_mday, tm.tm_mon + 1,
-                  tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d UTC", tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
     return text;
 }
 
@@ -104,8 +104,9 @@ std::string ParametersText(const X509_ALGOR* algorithm)
         text += (text.empty() ? "" : ", ") + NameAndOid(item->value.object);
     }
     ERR_clear_error();
-    return text.empty() ? Hex(ASN1_STRING_get0_data(sequence), static_cast<std::size_t>(ASN1_STRING_length(sequence)), " ")
-                        : text;
+    return text.empty()
+               ? Hex(ASN1_STRING_get0_data(sequence), static_cast<std::size_t>(ASN1_STRING_length(sequence)), " ")
+               : text;
 }
 
 std::pair<std::string, std::string> ExtensionText(X509_EXTENSION* extension)
@@ -164,9 +165,6 @@ CertificateDescription DescribeCertificate(PCCERT_CONTEXT certificate)
     return d;
 }
 
-std::string AsnTimeText(const ASN1_TIME* time)
-{
-    return TimeText(time);
-}
+std::string AsnTimeText(const ASN1_TIME* time) { return TimeText(time); }
 
 } // namespace ordalis

@@ -12,12 +12,12 @@ namespace ordalis {
 
 // A certificate described in words, for the certificate dialogs and listings.
 struct CertificateDescription {
-    std::string issuedTo;           // the subject's common name (or its whole name when it has none)
-    std::string issuedBy;           // the issuer's common name (likewise)
-    std::string organisation;       // the subject's organisation (O), or empty
-    std::string subject;            // whole names, one line, most significant RDN first
+    std::string issuedTo;     // the subject's common name (or its whole name when it has none)
+    std::string issuedBy;     // the issuer's common name (likewise)
+    std::string organisation; // the subject's organisation (O), or empty
+    std::string subject;      // whole names, one line, most significant RDN first
     std::string issuer;
-    std::string validFrom;          // "dd.MM.yyyy HH:mm:ss UTC"
+    std::string validFrom; // "dd.MM.yyyy HH:mm:ss UTC"
     std::string validTo;
     std::string version;            // "V3"
     std::string serialHex;          // as `openssl x509 -serial` prints it
@@ -27,7 +27,7 @@ struct CertificateDescription {
     std::string publicKeyAlgorithm; // name and OID
     std::string publicKeyParameters;
     std::vector<std::pair<std::string, std::string>> extensions; // name, value text
-    bool hasPrivateKey = false;     // the store holds its key (not opened, so no password is asked)
+    bool hasPrivateKey = false; // the store holds its key (not opened, so no password is asked)
 };
 
 CertificateDescription DescribeCertificate(PCCERT_CONTEXT certificate);

@@ -211,7 +211,8 @@ TrustOutcome CheckSigningTrust(X509* certificate, std::span<X509* const> carried
     X509StorePtr store = TrustStore();
     X509StackPtr untrusted = Intermediates(carried);
     X509StoreCtxPtr ctx(X509_STORE_CTX_new());
-    if (!store || !untrusted || !ctx || X509_STORE_CTX_init(ctx.get(), store.get(), certificate, untrusted.get()) != 1) {
+    if (!store || !untrusted || !ctx ||
+        X509_STORE_CTX_init(ctx.get(), store.get(), certificate, untrusted.get()) != 1) {
         ERR_clear_error();
         failed.reason = "не удалось начать проверку цепочки";
         failed.path.push_back(Referenced(certificate));

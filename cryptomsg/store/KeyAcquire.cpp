@@ -2,15 +2,15 @@
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
-#include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/cryptoapi/GostAlgorithms.h"
-#include "cryptomsg/store/KeyPasswordPrompt.h"
-#include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
-#include "cryptomsg/store/StoreFileFormats.h"
+#include "cryptomsg/store/CertStoreInternal.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/store/StoreApi.h"
+#include "cryptomsg/store/StoreFileFormats.h"
 
 #include <openssl/err.h>
 
@@ -67,7 +67,8 @@ EvpPkeyPtr OpenKey(const StoreKeyRef& where, const std::string& what)
     if (prompt)
         ask = [prompt](const std::string& name, int attempt) { return prompt->askPassword(name, attempt); };
     SecretText password;
-    switch (AskUntilOpen(ask, what, [&](const std::string& text) { return TryOpen(where, file, text, key); }, password)) {
+    switch (AskUntilOpen(
+        ask, what, [&](const std::string& text) { return TryOpen(where, file, text, key); }, password)) {
     case PasswordOutcome::Opened: ERR_clear_error(); return key;
     case PasswordOutcome::Cancelled: FailWith(codes::Cancelled); return nullptr;
     case PasswordOutcome::Failed: FailFromOpenSsl(codes::BadKeyset); return nullptr;

@@ -21,8 +21,7 @@ void SecretText::take(std::string& answer)
 }
 
 PasswordOutcome AskUntilOpen(const PasswordSource& source, const std::string& what,
-                             const std::function<KeyOpen(const std::string& password)>& tryOpen,
-                             SecretText& accepted)
+                             const std::function<KeyOpen(const std::string& password)>& tryOpen, SecretText& accepted)
 {
     for (int attempt = 1; attempt <= kPasswordAttempts; ++attempt) {
         std::optional<std::string> answer = source ? source(what, attempt) : std::nullopt;

@@ -42,7 +42,6 @@ enum class PasswordOutcome {
 // times at most. accepted holds the password last tried (the one that opened,
 // on Opened); each earlier one is wiped as the next arrives.
 PasswordOutcome AskUntilOpen(const PasswordSource& source, const std::string& what,
-                             const std::function<KeyOpen(const std::string& password)>& tryOpen,
-                             SecretText& accepted);
+                             const std::function<KeyOpen(const std::string& password)>& tryOpen, SecretText& accepted);
 
 } // namespace ordalis

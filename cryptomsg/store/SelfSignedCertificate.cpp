@@ -130,17 +130,19 @@ KeyAndCertificate MakeSelfSignedCertificate(const CertificateRequest& request)
         Fail("Не удалось создать сертификат");
     SetSerial(x, request.serialHex);
     if (!X509_gmtime_adj(X509_getm_notBefore(x), request.notBeforeOffsetSeconds) ||
-        !X509_time_adj_ex(X509_getm_notAfter(x), static_cast<int>(request.validDays),
-                          request.notBeforeOffsetSeconds, nullptr))
+        !X509_time_adj_ex(X509_getm_notAfter(x), static_cast<int>(request.validDays), request.notBeforeOffsetSeconds,
+                          nullptr))
         Fail("Не удалось задать срок действия");
 
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, x, x, nullptr, nullptr, 0);
-    for (const auto& [nid, value] : {std::pair{NID_basic_constraints, "critical,CA:FALSE"},
-                                     std::pair{NID_key_usage, "digitalSignature,nonRepudiation,keyEncipherment,dataEncipherment,keyAgreement"},
-                                     std::pair{NID_subject_key_identifier, "hash"}}) {
-        std::unique_ptr<X509_EXTENSION, OsslFree<X509_EXTENSION_free>> ext(X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
+    for (const auto& [nid, value] :
+         {std::pair{NID_basic_constraints, "critical,CA:FALSE"},
+          std::pair{NID_key_usage, "digitalSignature,nonRepudiation,keyEncipherment,dataEncipherment,keyAgreement"},
+          std::pair{NID_subject_key_identifier, "hash"}}) {
+        std::unique_ptr<X509_EXTENSION, OsslFree<X509_EXTENSION_free>> ext(
+            X509V3_EXT_conf_nid(nullptr, &ctx, nid, value));
         if (!ext || X509_add_ext(x, ext.get(), -1) != 1)
             Fail("Не удалось добавить расширение сертификата");
     }

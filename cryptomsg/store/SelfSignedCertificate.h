@@ -18,10 +18,10 @@ bool ParseKeyAlgorithm(const std::string& name, KeyAlgorithm& algorithm);
 
 struct CertificateRequest {
     KeyAlgorithm algorithm = KeyAlgorithm::Gost2012_256;
-    std::string subject = "CN=Test";  // "CN=…,O=…", UTF-8
-    long notBeforeOffsetSeconds = 0;  // relative to now
+    std::string subject = "CN=Test"; // "CN=…,O=…", UTF-8
+    long notBeforeOffsetSeconds = 0; // relative to now
     long validDays = 365;
-    std::string serialHex;            // random 16 bytes when empty
+    std::string serialHex; // random 16 bytes when empty
 };
 
 // Makes a new key pair and a self-signed certificate for it. Throws Error on failure.

@@ -3,16 +3,16 @@
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
 #include "common/SystemError.h"
-#include "cryptomsg/store/CaseFold.h"
+#include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/store/CaseFold.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateIds.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreKeyPair.h"
-#include "common/UserTexts.h"
-#include "cryptomsg/store/StoreApi.h"
 
 #include <openssl/err.h>
 
@@ -124,7 +124,8 @@ StoreListing ListStore(const std::string& storeName)
     listing.problems = store->content.problems;
     PCCERT_CONTEXT context = nullptr;
     while ((context = CertEnumCertificatesInStore(store.get(), context)) != nullptr)
-        listing.certificates.push_back({DescribeCertificate(context), CertVerifyTimeValidity(nullptr, context->pCertInfo)});
+        listing.certificates.push_back(
+            {DescribeCertificate(context), CertVerifyTimeValidity(nullptr, context->pCertInfo)});
     for (const X509CrlPtr& crl : store->content.crls)
         listing.crls.push_back({FormatName(X509_CRL_get_issuer(crl.get()), NameStyle::ShortName),
                                 AsnTimeText(X509_CRL_get0_lastUpdate(crl.get())),

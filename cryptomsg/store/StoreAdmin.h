@@ -11,10 +11,10 @@
 // and the store can list the certificate without asking for it.
 // Failures throw Error with a message for the user.
 
-#include "cryptomsg/store/CertificateDescription.h"
-#include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
 #include "cryptomsg/store/StoreCertificateImport.h"
 

@@ -19,10 +19,7 @@ std::span<const unsigned char> Bytes(const std::string& text)
     return {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
 }
 
-std::string Label(X509* certificate)
-{
-    return FormatName(X509_get_subject_name(certificate), NameStyle::ShortName);
-}
+std::string Label(X509* certificate) { return FormatName(X509_get_subject_name(certificate), NameStyle::ShortName); }
 
 bool HasCertificate(const StoreContent& content, X509* certificate)
 {

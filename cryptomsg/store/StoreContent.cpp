@@ -10,10 +10,10 @@
 #include "cryptomsg/store/CertStoreInternal.h"
 
 #include "common/SystemError.h"
+#include "common/UserTexts.h"
 #include "cryptomsg/store/CertificateBundle.h"
 #include "cryptomsg/store/PbeIterations.h"
 #include "cryptomsg/store/StoreFileFormats.h"
-#include "common/UserTexts.h"
 
 #include <openssl/err.h>
 
@@ -27,7 +27,7 @@ namespace {
 
 struct FoundKey {
     StoreKeyRef where;
-    EvpPkeyPtr plain;          // a decoded plain key, for rule 2
+    EvpPkeyPtr plain;             // a decoded plain key, for rule 2
     int sameFileCertificate = -1; // index into the found certificates, for rule 1
     bool onlyKeyOfFile = false;
     bool fileHasCertificates = false;

@@ -313,10 +313,9 @@ SecureBytes PrivateKeyPem(EVP_PKEY* key, const std::string& password, std::int64
     BioPtr bio(BIO_new(BIO_s_mem()));
     if (!bio)
         return {};
-    const bool written =
-        password.empty()
-            ? PEM_write_bio_PKCS8PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) == 1
-            : WriteEncryptedKey(bio.get(), key, password, iterations);
+    const bool written = password.empty()
+                             ? PEM_write_bio_PKCS8PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) == 1
+                             : WriteEncryptedKey(bio.get(), key, password, iterations);
     if (!written)
         return {};
     BUF_MEM* memory = nullptr;

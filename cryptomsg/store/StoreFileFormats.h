@@ -92,8 +92,8 @@ struct Pkcs12Outline {
     };
     std::vector<Certificate> certificates;
     bool hasKey = false;
-    bool keyProtected = false;              // false when the bundle opens with an empty password
-    int keyCertificate = -1;                // the certificate the key belongs to, when known
+    bool keyProtected = false; // false when the bundle opens with an empty password
+    int keyCertificate = -1;   // the certificate the key belongs to, when known
 };
 // Checks the bundle's integrity with the empty password: refuse costly bundles (PbeIterations.h) first.
 Pkcs12Outline OutlinePkcs12(PKCS12* bundle);

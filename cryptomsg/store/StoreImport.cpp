@@ -1,5 +1,6 @@
 #include "common/Error.h"
 #include "common/SystemError.h"
+#include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateIds.h"
@@ -10,7 +11,6 @@
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreKeyPair.h"
 #include "cryptomsg/store/StoreNames.h"
-#include "common/UserTexts.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -83,7 +83,8 @@ public:
         else if (Pkcs12Ptr bundle = DecodePkcs12(bytes))
             importPkcs12(path, bundle.get());
         else
-            throw Error("Файл \"" + path + "\" не распознан: это не сертификат, не закрытый ключ PKCS#8 и не контейнер PKCS#12");
+            throw Error("Файл \"" + path +
+                        "\" не распознан: это не сертификат, не закрытый ключ PKCS#8 и не контейнер PKCS#12");
     }
 
     std::vector<std::string> report() { return std::move(m_report); }
@@ -97,7 +98,10 @@ private:
         return nullptr;
     }
 
-    std::string label(X509* certificate) const { return FormatName(X509_get_subject_name(certificate), NameStyle::ShortName); }
+    std::string label(X509* certificate) const
+    {
+        return FormatName(X509_get_subject_name(certificate), NameStyle::ShortName);
+    }
 
     void addCertificate(X509* certificate)
     {
@@ -180,12 +184,14 @@ private:
         } else {
             CheckIterations(path, KeyIterations(block));
             SecretText password;
-            AskUntilOpened(m_password, BaseName(path),
-                         [&](const std::string& text) { return DecryptKey(block, text, key); }, password);
+            AskUntilOpened(
+                m_password, BaseName(path), [&](const std::string& text) { return DecryptKey(block, text, key); },
+                password);
         }
         X509* certificate = certificateOf(key.get());
         if (!certificate)
-            throw Error("Для закрытого ключа из \"" + path + "\" нет сертификата в хранилище; сначала импортируйте сертификат");
+            throw Error("Для закрытого ключа из \"" + path +
+                        "\" нет сертификата в хранилище; сначала импортируйте сертификат");
         // The key is kept as it came, so its password stays the one its owner knows.
         BioPtr bio(BIO_new(BIO_s_mem()));
         if (!bio || PEM_write_bio(bio.get(), block.name.c_str(), block.header.c_str(), block.data.data(),
@@ -209,8 +215,9 @@ private:
             throw Error("Не удалось открыть контейнер \"" + path + "\"" + OpenSslReason());
         if (withoutPassword == KeyOpen::WrongPassword) {
             ERR_clear_error();
-            AskUntilOpened(m_password, BaseName(path),
-                         [&](const std::string& text) { return OpenPkcs12(bundle, text, content); }, password);
+            AskUntilOpened(
+                m_password, BaseName(path), [&](const std::string& text) { return OpenPkcs12(bundle, text, content); },
+                password);
         }
         if (content.key && !content.certificate)
             throw Error("В контейнере \"" + path + "\" нет сертификата для закрытого ключа");
@@ -250,7 +257,8 @@ std::vector<std::string> ImportFile(const std::string& path, const PasswordSourc
         // Only the personal store keeps private keys.
         std::optional<CertificateBundle> bundle = ReadCertificateBundle(bytes);
         if (!bundle)
-            throw Error("Файл \"" + path + "\" не распознан: это не сертификат, не набор сертификатов PKCS#7 и не список отзыва");
+            throw Error("Файл \"" + path +
+                        "\" не распознан: это не сертификат, не набор сертификатов PKCS#7 и не список отзыва");
         return ImportBundle(path, std::move(*bundle), storeName, approve);
     }
     Importer importer(storeName, password);

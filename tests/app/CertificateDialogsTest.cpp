@@ -340,7 +340,8 @@ TEST_F(ChoosingCertificates, AfterTheViewerEnterTakesTheCertificate)
             view->setFocus();
             focusBeforeView = selection->focusWidget() != nullptr ? selection->focusWidget()->objectName() : QString();
             // Space on the focused button, as a user presses it.
-            QMetaObject::invokeMethod(view, [view] { QTest::keyClick(view, Qt::Key_Space); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                view, [view] { QTest::keyClick(view, Qt::Key_Space); }, Qt::QueuedConnection);
             return false;
         }
         if (modal != selection) { // the viewer
@@ -349,8 +350,8 @@ TEST_F(ChoosingCertificates, AfterTheViewerEnterTakesTheCertificate)
         }
         focusAfterView = selection->focusWidget() != nullptr ? selection->focusWidget()->objectName() : QString();
         // Enter on anything else would open the viewer again from inside this check.
-        QTest::keyClick(selection->focusWidget(), focusAfterView == QStringLiteral("okButton") ? Qt::Key_Return
-                                                                                              : Qt::Key_Escape);
+        QTest::keyClick(selection->focusWidget(),
+                        focusAfterView == QStringLiteral("okButton") ? Qt::Key_Return : Qt::Key_Escape);
         return true;
     });
     CertContextPtr chosen(desktop.selectSigningCertificate(handle.get(), "Подпись"));

@@ -36,10 +36,7 @@ protected:
     void choose(std::optional<std::string> path) { WindowTest::choose(GetParam().button, std::move(path)); }
     std::string slot() { return GetParam().slot(form); }
     std::string label() { return labelText(GetParam().label); }
-    bool enabledButton()
-    {
-        return *GetParam().enables != '\0' && button(GetParam().enables)->isEnabled();
-    }
+    bool enabledButton() { return *GetParam().enables != '\0' && button(GetParam().enables)->isEnabled(); }
 };
 
 TEST_P(SizeCheckedSelection, AcceptsAFileOfExactlyTheLimit)
@@ -106,15 +103,14 @@ TEST_P(SizeCheckedSelection, DialogOpensWithTheNameItReturnedLast)
 
 INSTANTIATE_TEST_SUITE_P(
     Handlers, SizeCheckedSelection,
-    ::testing::Values(
-        SizeCheckedHandler{"Button2", "OpenDialog2", "", "Label2", "Button1",
-                           [](TForm1& f) { return f.signTab().fileToSign(); }},
-        SizeCheckedHandler{"Button6", "OpenDialog4", "", "Label4", "Button7",
-                           [](TForm1& f) { return f.encryptTab().fileToEncrypt(); }},
-        SizeCheckedHandler{"Button8", "OpenDialog5", "Зашифрованные файлы|*.enc", "Label5", "Button9",
-                           [](TForm1& f) { return f.decryptTab().fileToDecrypt(); }},
-        SizeCheckedHandler{"Button11", "OpenDialog6", "Certificate|*.cer", "Label6", "",
-                           [](TForm1& f) { return f.encryptTab().certificateFile(); }}));
+    ::testing::Values(SizeCheckedHandler{"Button2", "OpenDialog2", "", "Label2", "Button1",
+                                         [](TForm1& f) { return f.signTab().fileToSign(); }},
+                      SizeCheckedHandler{"Button6", "OpenDialog4", "", "Label4", "Button7",
+                                         [](TForm1& f) { return f.encryptTab().fileToEncrypt(); }},
+                      SizeCheckedHandler{"Button8", "OpenDialog5", "Зашифрованные файлы|*.enc", "Label5", "Button9",
+                                         [](TForm1& f) { return f.decryptTab().fileToDecrypt(); }},
+                      SizeCheckedHandler{"Button11", "OpenDialog6", "Certificate|*.cer", "Label6", "",
+                                         [](TForm1& f) { return f.encryptTab().certificateFile(); }}));
 
 // --- Files the size check cannot measure ------------------------------------
 

@@ -1,8 +1,8 @@
 // The long steps of the operations: named, with the 7-Zip library's progress,
 // and right when they run on a thread of their own, as the window runs them.
 
-#include "tests/app/WindowFixture.h"
 #include "cryptomsg/operations/OperationSupport.h"
+#include "tests/app/WindowFixture.h"
 #include "tests/support/TestStore.h"
 
 #include <QPlainTextEdit>
@@ -40,10 +40,10 @@ TEST_F(LongSteps, EachOperationRunsItsHeavyWorkAsANamedStep)
     ASSERT_TRUE(desktop.errors.empty()) << desktop.errors[0];
     const std::string signature = file + ".sig";
     const auto signatureSize = std::to_string(std::filesystem::file_size(signature));
-    EXPECT_EQ(desktop.longSteps, (std::vector<std::string>{"Подпись файла: " + file + " (200000)",
-                                                           "Упаковка в архив 7z: " + file + " (" +
-                                                               std::to_string(200000 + std::stoul(signatureSize)) +
-                                                               ")"}));
+    EXPECT_EQ(desktop.longSteps,
+              (std::vector<std::string>{"Подпись файла: " + file + " (200000)",
+                                        "Упаковка в архив 7z: " + file + " (" +
+                                            std::to_string(200000 + std::stoul(signatureSize)) + ")"}));
     // The library's own count: the bytes of both files, then its progress up to them.
     ASSERT_FALSE(desktop.progressTotals.empty());
     EXPECT_EQ(desktop.progressTotals.back(), 200000 + std::stoul(signatureSize));
@@ -66,12 +66,11 @@ TEST_F(LongSteps, EachOperationRunsItsHeavyWorkAsANamedStep)
     desktop.passwordAnswers.push_back(std::string(kProtectedKeyPassword));
     button("Button9")->click();
     EXPECT_EQ(ReadFile(file), std::string(200000, 'r'));
-    EXPECT_EQ(desktop.longSteps, (std::vector<std::string>{"Проверка подписи файла: " + file + " (200000)",
-                                                           "Шифрование файла: " + file + " (200000)",
-                                                           "Расшифрование файла: " + file + ".enc (" +
-                                                               std::to_string(std::filesystem::file_size(
-                                                                   file + ".enc")) +
-                                                               ")"}));
+    EXPECT_EQ(desktop.longSteps,
+              (std::vector<std::string>{"Проверка подписи файла: " + file + " (200000)",
+                                        "Шифрование файла: " + file + " (200000)",
+                                        "Расшифрование файла: " + file + ".enc (" +
+                                            std::to_string(std::filesystem::file_size(file + ".enc")) + ")"}));
     EXPECT_TRUE(desktop.errors.empty());
 }
 

@@ -36,8 +36,7 @@ TEST_F(TabViews, VerifyTabWritesTheReportAndResetsBothFiles)
     tab.clearReport();
     tab.appendReportLine("Подпись верна");
     tab.appendReportLine("Серийный номер: 01 02");
-    EXPECT_EQ(control<QPlainTextEdit>("Memo1")->toPlainText(),
-              QStringLiteral("Подпись верна\nСерийный номер: 01 02"));
+    EXPECT_EQ(control<QPlainTextEdit>("Memo1")->toPlainText(), QStringLiteral("Подпись верна\nСерийный номер: 01 02"));
 
     choose("Button4", makeFile("a.txt", 1));
     choose("Button5", makeFile("a.txt.sig", 1));

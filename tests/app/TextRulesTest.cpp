@@ -12,14 +12,9 @@ TEST(ApplicationTitleTest, KeepsTheFirstCharacterAndLowersTheRest)
         const char* path;
         const char* title;
     } cases[] = {
-        {"/usr/bin/ordalis", "ordalis"},
-        {"/opt/TOOL.EXE", "Tool"},
-        {"/opt/Ordalis", "Ordalis"},
-        {"/opt/my.tool.bin", "my"},
-        {"/home/u/v1.2/ORDALIS", "Ordalis"}, // a dot in the folder does not count
-        {"ORDALIS.X", "Ordalis"},
-        {"/opt/ОРДАЛИС", "Ордалис"},
-        {"/opt/.hidden", ""},
+        {"/usr/bin/ordalis", "ordalis"}, {"/opt/TOOL.EXE", "Tool"},           {"/opt/Ordalis", "Ordalis"},
+        {"/opt/my.tool.bin", "my"},      {"/home/u/v1.2/ORDALIS", "Ordalis"}, // a dot in the folder does not count
+        {"ORDALIS.X", "Ordalis"},        {"/opt/ОРДАЛИС", "Ордалис"},         {"/opt/.hidden", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ApplicationTitle(QString::fromUtf8(c.path)).toStdString(), c.title) << c.path;

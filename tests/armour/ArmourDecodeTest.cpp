@@ -78,9 +78,15 @@ TEST(ArmourDecode, ChunkOfExactly76CharactersAndWhatFollowsIt)
 
 TEST(ArmourDecode, IncompleteOrOddlyPaddedGroupsYieldTheWholeBytesTheyCarry)
 {
-    for (const auto& [text, bytes] : std::vector<std::pair<std::string, std::string>>{
-             {"Q", ""}, {"QQ", "A"}, {"QUI", "AB"}, {"QUJDRA", "ABCD"}, {"QUJDR", "ABC"},
-             {"QQ=", "A"}, {"QQ=A", "A"}, {"QQ=AQUJD", "AABC"}, {"QUI=", "AB"}})
+    for (const auto& [text, bytes] : std::vector<std::pair<std::string, std::string>>{{"Q", ""},
+                                                                                      {"QQ", "A"},
+                                                                                      {"QUI", "AB"},
+                                                                                      {"QUJDRA", "ABCD"},
+                                                                                      {"QUJDR", "ABC"},
+                                                                                      {"QQ=", "A"},
+                                                                                      {"QQ=A", "A"},
+                                                                                      {"QQ=AQUJD", "AABC"},
+                                                                                      {"QUI=", "AB"}})
         EXPECT_EQ(Decode(text), bytes) << text;
 }
 

@@ -50,8 +50,8 @@ TEST(ArmourCodec, Rfc4648VectorsEncodeAndDecode)
 TEST(ArmourCodec, EncodeGroupReadsOnlyTheCountedBytes)
 {
     const unsigned char group[3] = {'A', 0xFF, 0xFF};
-    for (const auto& [count, expected] : std::vector<std::pair<std::size_t, std::string>>{
-             {1, "QQ=="}, {2, "Qf8="}, {3, "Qf//"}}) {
+    for (const auto& [count, expected] :
+         std::vector<std::pair<std::size_t, std::string>>{{1, "QQ=="}, {2, "Qf8="}, {3, "Qf//"}}) {
         char chars[4];
         EncodeGroup(group, count, chars);
         EXPECT_EQ(std::string(chars, 4), expected) << count;

@@ -6,9 +6,9 @@
 #include "tools/cli/CliRunner.h"
 #include "tools/cli/JsonText.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonArray>
 
 #include <gtest/gtest.h>
 
@@ -75,7 +75,8 @@ std::string Text(const QJsonValue& value) { return value.toString().toStdString(
 
 TEST_F(CliTest, SignBatchGoesOnPastABadFile)
 {
-    const CliRun run = cli({"sign", file("a.txt"), file("missing.txt"), file("c.txt"), "--cert", serial("gost2012_256")});
+    const CliRun run =
+        cli({"sign", file("a.txt"), file("missing.txt"), file("c.txt"), "--cert", serial("gost2012_256")});
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(FileExists(file("a.txt.sig")));
     EXPECT_TRUE(FileExists(file("c.txt.sig")));
@@ -150,7 +151,7 @@ TEST_F(CliTest, JsonGivesEveryOutcome)
 TEST_F(CliTest, EncryptAndDecryptBatches)
 {
     const CliRun encrypted = cli({"encrypt", file("a.txt"), file("missing"), file("b.txt"), "--cert-file",
-                               store.get("gost2012_256").derFile, "--json"});
+                                  store.get("gost2012_256").derFile, "--json"});
     EXPECT_EQ(encrypted.status, 2);
     const auto results = JsonLines(encrypted.out);
     ASSERT_EQ(results.size(), 3u);
@@ -186,7 +187,11 @@ TEST_F(CliTest, TerminalUserPicksACertificateAndGivesThePasswordOnce)
     int asked = 0;
     std::istringstream in(std::to_string(store.indexOf("protected") + 1) + "\n");
     std::ostringstream out, err;
-    cli::Terminal terminal{in, out, err, true, [&](const std::string&) {
+    cli::Terminal terminal{in,
+                           out,
+                           err,
+                           true,
+                           [&](const std::string&) {
                                ++asked;
                                return secret;
                            },
@@ -321,8 +326,9 @@ TEST_F(CliTest, FilesPastTheSizeLimitAreCalledTooLarge)
 TEST_F(CliTest, DecryptReadsAPemEnvelopeWhereTheWindowKeepsToDer)
 {
     std::string printed;
-    ASSERT_EQ(RunOpenSsl(store.path(""), "cms -encrypt -binary -gost89 -outform PEM -in a.txt -out a.txt.enc '" +
-                                             store.get("gost2012_256").certificateFile + "'",
+    ASSERT_EQ(RunOpenSsl(store.path(""),
+                         "cms -encrypt -binary -gost89 -outform PEM -in a.txt -out a.txt.enc '" +
+                             store.get("gost2012_256").certificateFile + "'",
                          &printed),
               0)
         << printed;

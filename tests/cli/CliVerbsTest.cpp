@@ -102,15 +102,16 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
 {
     const CliRun run = RunWith({"--help"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n"
-              "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]\n"
-              "  ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
-              "[--trusted] [--json]\n"
-              "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]\n"
-              "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"
-              "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
-              "1 a signature is invalid (verify), 2 any other failure.\n");
+    EXPECT_EQ(
+        run.out,
+        "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n"
+        "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]\n"
+        "  ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
+        "[--trusted] [--json]\n"
+        "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]\n"
+        "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"
+        "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
+        "1 a signature is invalid (verify), 2 any other failure.\n");
     EXPECT_TRUE(run.err.empty());
 }
 
@@ -120,7 +121,8 @@ TEST(CliVerbs, HelpSpeaksTheUsersLanguage)
     const CliRun program = RunWith({"--help"});
     EXPECT_EQ(program.out.substr(0, program.out.find('\n')),
               "ordalis-cli — подпись, проверка, шифрование и расшифровка файлов с сертификатами ГОСТ");
-    EXPECT_NE(program.out.find("  ordalis-cli verify ФАЙЛ ПОДПИСЬ | ФАЙЛ... | ПОДПИСЬ"), std::string::npos) << program.out;
+    EXPECT_NE(program.out.find("  ordalis-cli verify ФАЙЛ ПОДПИСЬ | ФАЙЛ... | ПОДПИСЬ"), std::string::npos)
+        << program.out;
     const CliRun verb = RunWith({"decrypt", "--help"});
     EXPECT_NE(verb.out.find("Расшифровывает каждый ФАЙЛ.enc"), std::string::npos) << verb.out;
     const test::ScopedLanguage english("en_GB.UTF-8");

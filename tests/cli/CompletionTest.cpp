@@ -21,8 +21,8 @@ protected:
         std::string line = "cd '" + folder.path() + "' && . '" + script + "' && COMP_WORDS=(program";
         for (const std::string& word : words)
             line += " '" + word + "'";
-        line += ") && COMP_CWORD=" + std::to_string(words.size()) + " && " + function +
-                " && echo \"${COMPREPLY[*]}\"\n";
+        line +=
+            ") && COMP_CWORD=" + std::to_string(words.size()) + " && " + function + " && echo \"${COMPREPLY[*]}\"\n";
         WriteFile(folder.file("ask.sh"), line);
         const std::string command = "bash '" + folder.file("ask.sh") + "' >'" + folder.file("reply") + "' 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(folder.file("reply"));

@@ -13,7 +13,10 @@ namespace {
 class TerminalPasswords : public ::testing::Test {
 protected:
     TerminalPasswords()
-        : terminal{in, out, err, true,
+        : terminal{in,
+                   out,
+                   err,
+                   true,
                    [this](const std::string& prompt) -> std::optional<std::string> {
                        prompts.push_back(prompt);
                        return "typed-" + std::to_string(prompts.size());

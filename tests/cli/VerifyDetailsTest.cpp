@@ -108,13 +108,18 @@ TEST_F(VerifyDetails, EachReasonCodeFromARealFile)
     EXPECT_FALSE(signer["signed_attributes"].toObject().contains("signing_certificate_matched"));
 
     const QJsonObject cades = json({"verify", file("report.txt"), opensslSign("cades.sig", "-cades")}, 0);
-    EXPECT_TRUE(cades["signers"].toArray()[0].toObject()["signed_attributes"].toObject()["signing_certificate_matched"].toBool())
+    EXPECT_TRUE(cades["signers"]
+                    .toArray()[0]
+                    .toObject()["signed_attributes"]
+                    .toObject()["signing_certificate_matched"]
+                    .toBool())
         << "the ESS signing-certificate-v2 reference names the signer's certificate";
 
     WriteFile(file("changed.txt"), "Quarterly report, changed\n");
     result = json({"verify", file("changed.txt"), withAttributes}, 1);
     EXPECT_EQ(Code(result), "content-changed");
-    EXPECT_FALSE(result["signers"].toArray()[0].toObject()["signed_attributes"].toObject()["message_digest_matched"].toBool());
+    EXPECT_FALSE(
+        result["signers"].toArray()[0].toObject()["signed_attributes"].toObject()["message_digest_matched"].toBool());
 
     const std::string wrongValue = opensslSign("wrong-value.sig");
     std::string bytes = ReadFile(wrongValue);
@@ -124,7 +129,8 @@ TEST_F(VerifyDetails, EachReasonCodeFromARealFile)
 
     // The Streebog-256 digest's OID 1.2.643.7.1.1.2.2 turned into an unknown 1.2.643.7.1.1.2.127.
     const std::string unknownDigest = opensslSign("unknown-digest.sig");
-    Patch(unknownDigest, std::string("\x2a\x85\x03\x07\x01\x01\x02\x02", 8), std::string("\x2a\x85\x03\x07\x01\x01\x02\x7f", 8));
+    Patch(unknownDigest, std::string("\x2a\x85\x03\x07\x01\x01\x02\x02", 8),
+          std::string("\x2a\x85\x03\x07\x01\x01\x02\x7f", 8));
     EXPECT_EQ(Code(json({"verify", file("report.txt"), unknownDigest}, 1)), "unsupported-algorithm");
 }
 

@@ -41,8 +41,7 @@ TEST(ErrorText, RuntimeTexts)
 
 TEST(ErrorText, ErrorReportShowsTheCodeUnsigned)
 {
-    EXPECT_EQ(ErrorReportText(codes::NoDecryptCert),
-              SystemErrorText(codes::NoDecryptCert) + " - 2148081676");
+    EXPECT_EQ(ErrorReportText(codes::NoDecryptCert), SystemErrorText(codes::NoDecryptCert) + " - 2148081676");
     EXPECT_FALSE(SystemErrorText(codes::NoDecryptCert).empty());
     // A code without a text begins with the separator.
     EXPECT_EQ(ErrorReportText(0x80AB0001u), " - 2158690305");
@@ -88,10 +87,10 @@ TEST(ErrorBoxTextTest, AddsAFullStopOnlyAfterBytesThatSortAfterIt)
         {"I/O error 6", "I/O error 6."},
         {"Already ends.", "Already ends."},
         {"Ends in a blank ", "Ends in a blank "},
-        {"Ends in a dash -", "Ends in a dash -"},     // '-' sorts before '.'
-        {"Ends in a slash /", "Ends in a slash /."},  // '/' sorts after it
+        {"Ends in a dash -", "Ends in a dash -"},    // '-' sorts before '.'
+        {"Ends in a slash /", "Ends in a slash /."}, // '/' sorts after it
         {"Line\r\n", "Line\r\n"},
-        {"Файл не найден", "Файл не найден."},       // UTF-8 bytes compare unsigned
+        {"Файл не найден", "Файл не найден."}, // UTF-8 bytes compare unsigned
         {"", ""},
     };
     for (const auto& c : cases)

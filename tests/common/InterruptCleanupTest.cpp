@@ -60,7 +60,9 @@ TEST(InterruptCleanup, AFinishedWriterIsNoLongerRemoved)
     const int status = InChild([&] {
         InstallProcessSignalHandling();
         test::WriteFile(done, "complete");
-        { RemoveOnInterrupt removal(done); }
+        {
+            RemoveOnInterrupt removal(done);
+        }
         std::raise(SIGTERM);
     });
     EXPECT_TRUE(WIFSIGNALED(status));
@@ -75,7 +77,7 @@ TEST(InterruptCleanup, ThePasswordPromptsTerminalGetsItsEchoBack)
     ASSERT_EQ(::unlockpt(master), 0);
     const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal, 0);
-    termios before {};
+    termios before{};
     ASSERT_EQ(::tcgetattr(terminal, &before), 0);
     ASSERT_TRUE(before.c_lflag & ECHO);
 
@@ -88,7 +90,7 @@ TEST(InterruptCleanup, ThePasswordPromptsTerminalGetsItsEchoBack)
         std::raise(SIGINT);
     });
     EXPECT_TRUE(WIFSIGNALED(status));
-    termios after {};
+    termios after{};
     ASSERT_EQ(::tcgetattr(terminal, &after), 0);
     EXPECT_TRUE(after.c_lflag & ECHO);
     ::close(terminal);

@@ -1,5 +1,5 @@
-#include "tests/support/ChildProcess.h"
 #include "common/ProcessHardening.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -50,7 +50,9 @@ TEST_P(KeyPairRefused, LeavesNeitherFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Refusals, KeyPairRefused, ::testing::Values(Refusal::FileSizeLimit, Refusal::FullDisk),
-                         [](const auto& info) { return info.param == Refusal::FullDisk ? "FullDisk" : "FileSizeLimit"; });
+                         [](const auto& info) {
+                             return info.param == Refusal::FullDisk ? "FullDisk" : "FileSizeLimit";
+                         });
 
 } // namespace
 } // namespace ordalis::test

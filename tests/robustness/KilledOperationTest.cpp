@@ -134,8 +134,8 @@ protected:
         std::optional<mode_t> seen;
         int status = 0;
         for (;;) {
-            seen = after.empty() || FileExists(folder() + "/" + after) ? OutputBeingWritten(pid, folder())
-                                                                       : std::nullopt;
+            seen =
+                after.empty() || FileExists(folder() + "/" + after) ? OutputBeingWritten(pid, folder()) : std::nullopt;
             if (seen)
                 break;
             if (::waitpid(pid, &status, WNOHANG) == pid)

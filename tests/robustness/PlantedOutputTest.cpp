@@ -40,10 +40,7 @@ struct Case {
 
 std::string NameOf(const Case& c);
 
-void PrintTo(const Case& c, std::ostream* out)
-{
-    *out << NameOf(c);
-}
+void PrintTo(const Case& c, std::ostream* out) { *out << NameOf(c); }
 
 std::string NameOf(const Case& c)
 {
@@ -111,7 +108,10 @@ protected:
         ASSERT_EQ(planted.text, "");
     }
 
-    std::optional<std::string> run() { return RunOperationFor(output(), input(), store.indexOf(kCertificate), desktop); }
+    std::optional<std::string> run()
+    {
+        return RunOperationFor(output(), input(), store.indexOf(kCertificate), desktop);
+    }
 
     std::vector<std::string> expectedNames() const
     {

@@ -97,8 +97,7 @@ protected:
     // The signature is attached, so that it is as large as the file.
     std::optional<std::string> run(const std::string& input)
     {
-        return RunOperationFor(output(), input, store.indexOf(kCertificate), desktop,
-                               output() == Output::Signature);
+        return RunOperationFor(output(), input, store.indexOf(kCertificate), desktop, output() == Output::Signature);
     }
 
     void expectRefusedCleanly(const std::optional<std::string>& error, const std::vector<std::string>& expected)

@@ -59,8 +59,8 @@ TEST(SevenZipAnswers, ItemsArePropertiesAndDataAsQueued)
     TempDir dir;
     test::WriteFile(dir.file("a.txt"), "file data");
     const auto writer = CreateOutArchive(CLSID_Format7z, fake.path());
-    writer->AddStream(HeldStream::owned(StreamOf("stream data")), 0x20, FileTimeFromUnix(1), FileTimeFromUnix(2),
-                      u"", false, true);
+    writer->AddStream(HeldStream::owned(StreamOf("stream data")), 0x20, FileTimeFromUnix(1), FileTimeFromUnix(2), u"",
+                      false, true);
     writer->AddFile(dir.file("a.txt"), u"docs\\a.txt");
     ByteBuffer out;
     writer->SaveToStream(out);
@@ -91,10 +91,11 @@ TEST(SevenZipAnswers, ProgressGoesToTheCallbackExceptForANullCount)
     progress.answer = 0x1234;
     writer->SetProgressCallback(&progress, &Progress::Callback);
     writer->SaveToStream(out);
-    EXPECT_THAT(progress.calls, ElementsAre(std::pair{true, std::uint64_t{1000}}, std::pair{false, std::uint64_t{500}}));
+    EXPECT_THAT(progress.calls,
+                ElementsAre(std::pair{true, std::uint64_t{1000}}, std::pair{false, std::uint64_t{500}}));
     // The callback's answer goes back to the library unchanged.
-    EXPECT_THAT(Matching(fake.record(), "Set"), IsSupersetOf({"SetTotal -> 1234", "SetCompleted(500) -> 1234",
-                                                              "SetCompleted(null) -> 0"}));
+    EXPECT_THAT(Matching(fake.record(), "Set"),
+                IsSupersetOf({"SetTotal -> 1234", "SetCompleted(500) -> 1234", "SetCompleted(null) -> 0"}));
 }
 
 TEST(SevenZipAnswers, APasswordIsDefinedOnlyWhenSet)
@@ -203,8 +204,8 @@ TEST(SevenZipAnswers, AFailingItemStreamFailsTheSaveWithItsOwnMessage)
     FakeLibrary fake(FAKE7Z_RECORDING);
     TempDir dir;
     const auto writer = CreateOutArchive(CLSID_Format7z, fake.path());
-    writer->AddStream(HeldStream::owned(std::make_unique<test::FailingStream>("first bytes")), 0, {}, {}, u"x",
-                      false, false);
+    writer->AddStream(HeldStream::owned(std::make_unique<test::FailingStream>("first bytes")), 0, {}, {}, u"x", false,
+                      false);
     ByteBuffer out;
     try {
         writer->SaveToStream(out);

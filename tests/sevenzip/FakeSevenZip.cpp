@@ -2,8 +2,8 @@
 // another. The full one logs every call it gets and, during UpdateItems, asks
 // the writer the questions the real library asks, logging each answer.
 
-#include "sevenzip/Interfaces.h"
 #include "tests/sevenzip/FakeSevenZip.h"
+#include "sevenzip/Interfaces.h"
 
 #include <atomic>
 #include <cstdio>
@@ -19,10 +19,7 @@ namespace {
 FakeConfig g_config;
 std::string g_record;
 
-void Log(const std::string& line)
-{
-    g_record += line + "\n";
-}
+void Log(const std::string& line) { g_record += line + "\n"; }
 
 std::string Hex(std::uint64_t value)
 {
@@ -172,7 +169,8 @@ private:
             PROPVARIANT value;
             std::memset(&value, 0, sizeof value);
             const HRESULT result = callback.GetProperty(index, id, &value);
-            Log(item + "prop " + std::to_string(id) + " " + Describe(value) + " -> " + Hex(static_cast<std::uint32_t>(result)));
+            Log(item + "prop " + std::to_string(id) + " " + Describe(value) + " -> " +
+                Hex(static_cast<std::uint32_t>(result)));
         }
         ISequentialInStream* stream = nullptr;
         const HRESULT opened = callback.GetStream(index, &stream);
@@ -219,10 +217,7 @@ void FakeConfigure(const FakeConfig* config)
     g_record.clear();
 }
 
-const char* FakeRecord()
-{
-    return g_record.c_str();
-}
+const char* FakeRecord() { return g_record.c_str(); }
 
 #ifndef FAKE_WITHOUT_CREATE_OBJECT
 HRESULT CreateObject(const GUID* classId, const GUID* iid, void** object)

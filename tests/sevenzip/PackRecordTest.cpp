@@ -43,8 +43,7 @@ TEST(PackSignedFileRecord, LevelAndMethodArriveTogetherAndTheFileComesBeforeItsS
     EXPECT_THAT(Matching(lines, "UpdateItems"), ElementsAre("UpdateItems 2"));
     EXPECT_THAT(Matching(lines, " prop 3 "),
                 ElementsAre("item 0 prop 3 bstr zeta.txt -> 0", "item 1 prop 3 bstr alpha.sig -> 0"));
-    EXPECT_THAT(Matching(lines, " data "),
-                ElementsAre("item 0 data signed content", "item 1 data signature bytes"));
+    EXPECT_THAT(Matching(lines, " data "), ElementsAre("item 0 data signed content", "item 1 data signature bytes"));
 }
 
 } // namespace

@@ -27,10 +27,7 @@ void FakeLibrary::configure(const FakeConfig& config)
         set(&config);
 }
 
-FakeLibrary::~FakeLibrary()
-{
-    ::dlclose(m_handle);
-}
+FakeLibrary::~FakeLibrary() { ::dlclose(m_handle); }
 
 std::vector<std::string> FakeLibrary::record() const
 {
@@ -65,10 +62,7 @@ int RunCommand(const std::string& command, std::string* output)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool HaveSevenZipTool()
-{
-    return RunCommand("command -v 7z") == 0;
-}
+bool HaveSevenZipTool() { return RunCommand("command -v 7z") == 0; }
 
 std::vector<std::map<std::string, std::string>> ListArchive(const std::string& archive)
 {
@@ -130,9 +124,6 @@ WatchedStream::WatchedStream(const std::string& content, bool& freed) : m_freed(
     write(content.data(), content.size());
 }
 
-WatchedStream::~WatchedStream()
-{
-    m_freed = true;
-}
+WatchedStream::~WatchedStream() { m_freed = true; }
 
 } // namespace ordalis::test

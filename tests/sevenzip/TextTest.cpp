@@ -46,7 +46,9 @@ TEST(SevenZipText, CharactersBeyondTheBasicPlaneBecomeSurrogatePairs)
 TEST(SevenZipText, BytesThatAreNotUtf8BecomeReplacementCharacters)
 {
     // A stray continuation byte, a truncated sequence, an overlong "/" and an encoded surrogate.
-    EXPECT_EQ(Utf16FromUtf8("a\x80" "b\xE2\x82"), (std::u16string{u'a', 0xFFFD, u'b', 0xFFFD, 0xFFFD}));
+    EXPECT_EQ(Utf16FromUtf8("a\x80"
+                            "b\xE2\x82"),
+              (std::u16string{u'a', 0xFFFD, u'b', 0xFFFD, 0xFFFD}));
     EXPECT_EQ(Utf16FromUtf8("\xC0\xAF"), (std::u16string{0xFFFD, 0xFFFD}));
     EXPECT_EQ(Utf16FromUtf8("\xED\xA0\x80").front(), 0xFFFD);
     EXPECT_EQ(Utf8FromUtf16(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");

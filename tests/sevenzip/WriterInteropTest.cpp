@@ -99,8 +99,10 @@ TEST_F(SevenZipWriterTest, AddFilesFindsBothMasksHiddenFilesAndSubfoldersUnderTh
     // Subfolders first (depth first), then the folder's own files mask by mask.
     const auto queued = BatchPaths(*writer.get());
     ASSERT_EQ(queued.size(), 5u);
-    EXPECT_THAT(std::vector(queued.begin(), queued.begin() + 2), ElementsAre("docs/sub/deeper/e.doc", "docs/sub/d.txt"));
-    EXPECT_THAT(std::vector(queued.begin() + 2, queued.begin() + 4), UnorderedElementsAre("docs/a.txt", "docs/.hidden.txt"));
+    EXPECT_THAT(std::vector(queued.begin(), queued.begin() + 2),
+                ElementsAre("docs/sub/deeper/e.doc", "docs/sub/d.txt"));
+    EXPECT_THAT(std::vector(queued.begin() + 2, queued.begin() + 4),
+                UnorderedElementsAre("docs/a.txt", "docs/.hidden.txt"));
     EXPECT_EQ(queued[4], "docs/b.doc");
 
     writer->SaveToFile(m_dir.file("files.7z"));

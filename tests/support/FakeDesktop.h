@@ -35,15 +35,15 @@ public:
     // Called by selectCertificate when set, instead of the queue.
     std::function<const CERT_CONTEXT*(CertStore*, const std::string&)> onSelectCertificate;
 
-    std::vector<std::string> calls;        // everything, in order
-    std::vector<std::string> notices;      // notice texts
-    std::vector<std::string> errors;       // error box texts
-    std::vector<std::string> folders;      // folders opened
+    std::vector<std::string> calls;   // everything, in order
+    std::vector<std::string> notices; // notice texts
+    std::vector<std::string> errors;  // error box texts
+    std::vector<std::string> folders; // folders opened
     std::vector<OpenFileRequest> fileRequests;
     std::vector<std::string> certificateTitles;
     int viewedCertificates = 0;
     bool longStepsOnAThread = false;
-    std::vector<std::string> longSteps;    // "action: file (bytes)"
+    std::vector<std::string> longSteps;                      // "action: file (bytes)"
     std::vector<std::uint64_t> progressTotals, progressDone; // as the steps reported them
 };
 

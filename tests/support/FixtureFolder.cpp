@@ -23,9 +23,9 @@ std::string Today()
 std::filesystem::path Root()
 {
     const char* configured = std::getenv("ORDALIS_TEST_FIXTURES");
-    return configured && *configured ? std::filesystem::path(configured)
-                                     : std::filesystem::temp_directory_path() /
-                                           ("ordalis-test-fixtures-" + std::to_string(::geteuid()));
+    return configured && *configured
+               ? std::filesystem::path(configured)
+               : std::filesystem::temp_directory_path() / ("ordalis-test-fixtures-" + std::to_string(::geteuid()));
 }
 
 } // namespace

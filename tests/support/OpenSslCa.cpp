@@ -36,8 +36,8 @@ PemPair OpenSslCa::issue(const std::string& name, const std::string& algorithm, 
     PemPair issued;
     issued.key = MakeOpenSslKey(m_folder, name + ".key", algorithm);
     Run(m_folder, "req -new -key '" + name + ".key' -subj '" + subject + "' -out '" + name + ".csr'");
-    Run(m_folder, "x509 -req -in '" + name + ".csr' -CA ca.pem -CAkey ca.key -set_serial 0x" + serialHex +
-                      " -days " + std::to_string(days) + " -md_gost12_256 -out '" + name + ".pem'");
+    Run(m_folder, "x509 -req -in '" + name + ".csr' -CA ca.pem -CAkey ca.key -set_serial 0x" + serialHex + " -days " +
+                      std::to_string(days) + " -md_gost12_256 -out '" + name + ".pem'");
     issued.certificate = m_folder + "/" + name + ".pem";
     return issued;
 }

@@ -72,9 +72,10 @@ std::string Issue(const std::string& issuerFolder, const std::string& key, const
                   const std::string& extensions, const ValidityWindow& validity, const std::string& out)
 {
     Run(issuerFolder, "req -new -config ca.cnf -key '" + key + "' -subj '" + subject + "' -out '" + out + ".csr'");
-    Run(issuerFolder, "ca -config ca.cnf -batch -notext -in '" + out + ".csr' -cert cert.pem -keyfile key.pem -extensions " +
-                          extensions + " -startdate " + CaDate(validity.fromSeconds) + " -enddate " +
-                          CaDate(validity.toSeconds) + " -out '" + out + "'");
+    Run(issuerFolder, "ca -config ca.cnf -batch -notext -in '" + out +
+                          ".csr' -cert cert.pem -keyfile key.pem -extensions " + extensions + " -startdate " +
+                          CaDate(validity.fromSeconds) + " -enddate " + CaDate(validity.toSeconds) + " -out '" + out +
+                          "'");
     return out;
 }
 
@@ -122,8 +123,8 @@ std::string OpenSslChain::rootCrl(const std::string& name) const
 
 std::string OpenSslChain::bundle() const
 {
-    Run(m_folder, "crl2pkcs7 -nocrl -certfile '" + m_intermediate + "' -certfile '" + m_root +
-                      "' -outform DER -out chain.p7b",
+    Run(m_folder,
+        "crl2pkcs7 -nocrl -certfile '" + m_intermediate + "' -certfile '" + m_root + "' -outform DER -out chain.p7b",
         false);
     return m_folder + "/chain.p7b";
 }

@@ -41,7 +41,6 @@ private:
 };
 
 // A copy of a PEM certificate as DER with one byte of its signature value changed.
-std::string WithDamagedSignature(const std::string& folder, const std::string& pemCertificate,
-                                 const std::string& name);
+std::string WithDamagedSignature(const std::string& folder, const std::string& pemCertificate, const std::string& name);
 
 } // namespace ordalis::test

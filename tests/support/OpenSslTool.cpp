@@ -13,9 +13,8 @@ int RunOpenSsl(const std::string& folder, const std::string& args, std::string* 
     // No configuration of the machine is read; the engine is named on the command line.
     // The engine goes right after the command's name: options before it are parsed without its algorithms.
     const auto space = args.find(' ');
-    const std::string withOptions = withEngine && space != std::string::npos
-                                        ? args.substr(0, space) + " -engine gost" + args.substr(space)
-                                        : args;
+    const std::string withOptions =
+        withEngine && space != std::string::npos ? args.substr(0, space) + " -engine gost" + args.substr(space) : args;
     const std::string command =
         "cd '" + folder + "' && OPENSSL_CONF=/dev/null openssl " + withOptions + " >'" + log + "' 2>&1";
     const int status = std::system(command.c_str());

@@ -28,10 +28,7 @@ std::vector<CachedCertificate>& StandardSetCache()
     return cache;
 }
 
-std::string FileName(const std::string& path)
-{
-    return std::filesystem::path(path).filename().string();
-}
+std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 std::string KeyFileOf(const std::string& certificateFile)
 {
@@ -134,10 +131,7 @@ TestStore::~TestStore()
         ::unsetenv("XDG_DATA_HOME");
 }
 
-std::string TestStore::folder() const
-{
-    return m_dataHome + "/ordalis/certstore/" + kPersonalStore;
-}
+std::string TestStore::folder() const { return m_dataHome + "/ordalis/certstore/" + kPersonalStore; }
 
 const TestCertificate& TestStore::add(const std::string& label, KeyAlgorithm algorithm,
                                       const TestCertificateOptions& options)
@@ -166,8 +160,8 @@ const TestCertificate& TestStore::add(const std::string& label, KeyAlgorithm alg
     unsigned char* out = reinterpret_cast<unsigned char*>(der.data());
     i2d_X509(made.certificate.get(), &out);
     WriteFile(certificate.derFile, der);
-    const CertContextPtr context(CertCreateCertificateContext(
-        kEncodingType, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size())));
+    const CertContextPtr context(CertCreateCertificateContext(kEncodingType, reinterpret_cast<const BYTE*>(der.data()),
+                                                              static_cast<DWORD>(der.size())));
     const CertificateDescription description = DescribeCertificate(context.get());
     certificate.serialHex = description.serialHex;
     certificate.thumbprint = description.sha1Thumbprint;
@@ -223,10 +217,7 @@ const TestCertificate& TestStore::record(TestCertificate certificate)
     return m_certificates.emplace(label, std::move(certificate)).first->second;
 }
 
-CertStorePtr TestStore::open() const
-{
-    return CertStorePtr(CertOpenSystemStoreA(nullptr, kPersonalStore));
-}
+CertStorePtr TestStore::open() const { return CertStorePtr(CertOpenSystemStoreA(nullptr, kPersonalStore)); }
 
 CertContextPtr TestStore::context(const std::string& label) const
 {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
-#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "tests/support/TempDir.h"
 
 #include <map>
@@ -28,10 +28,10 @@ struct TestCertificate {
 
 // Set the fields by name (designated initializers trip -Wmissing-field-initializers).
 struct TestCertificateOptions {
-    std::string subject;          // "CN=<label>,O=Ordalis Test" when empty
-    std::string password;         // protects the key when not empty
+    std::string subject;  // "CN=<label>,O=Ordalis Test" when empty
+    std::string password; // protects the key when not empty
     bool withKey = true;
-    std::string serialHex;        // random when empty
+    std::string serialHex; // random when empty
     long notBeforeOffsetSeconds = 0;
     long validDays = 365;
 };

@@ -1,7 +1,7 @@
 // The argument parser both terminal programs share, under each convention it offers.
 
-#include "tests/support/ScopedLanguage.h"
 #include "tools/common/Arguments.h"
+#include "tests/support/ScopedLanguage.h"
 
 #include <gtest/gtest.h>
 

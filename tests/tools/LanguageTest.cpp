@@ -1,5 +1,5 @@
-#include "tests/support/ScopedLanguage.h"
 #include "tools/common/Language.h"
+#include "tests/support/ScopedLanguage.h"
 
 #include <gtest/gtest.h>
 

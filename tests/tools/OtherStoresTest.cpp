@@ -51,9 +51,8 @@ protected:
     std::string opensslThumbprint(const std::string& certificate)
     {
         std::string printed;
-        EXPECT_EQ(RunOpenSsl(store.path(""), "x509 -noout -fingerprint -sha1 -in '" + certificate + "'", &printed,
-                             false),
-                  0);
+        EXPECT_EQ(
+            RunOpenSsl(store.path(""), "x509 -noout -fingerprint -sha1 -in '" + certificate + "'", &printed, false), 0);
         std::string hex = printed.substr(printed.find('=') + 1);
         std::erase(hex, ':');
         std::erase(hex, '\n');

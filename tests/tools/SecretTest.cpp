@@ -13,10 +13,7 @@
 namespace ordalis::tools {
 namespace {
 
-bool Holds(std::string_view bytes, std::string_view text)
-{
-    return bytes.find(text) != std::string_view::npos;
-}
+bool Holds(std::string_view bytes, std::string_view text) { return bytes.find(text) != std::string_view::npos; }
 
 // A short password lives inside the object: after the destructor ran, the
 // object's storage (an array of ours) no longer holds it.

@@ -1,9 +1,9 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
-#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
-#include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TestStore.h"
@@ -76,9 +76,8 @@ protected:
         const std::string command =
             "openssl pkcs12 -export -engine gost" +
             std::string(gostForm ? " -keypbe gost89 -certpbe gost89 -macalg md_gost12_512" : "") + " " + options +
-            " -in '" +
-            certificate.certificateFile + "' -inkey '" + key + "' -out '" + file + "' -passout pass:" + password +
-            " >'" + store.path("openssl.log") + "' 2>&1";
+            " -in '" + certificate.certificateFile + "' -inkey '" + key + "' -out '" + file +
+            "' -passout pass:" + password + " >'" + store.path("openssl.log") + "' 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(store.path("openssl.log"));
         return file;
     }
@@ -145,8 +144,9 @@ TEST_F(StoreTool, NewCertificatesAreListedWithTheirKeys)
     EXPECT_NE(run({"list"}).out.find("Хранилище пусто"), std::string::npos);
     EXPECT_EQ(run({"new", "--alg", "gost2001", "--subject", "CN=Первый,O=Ордалис"}).status, 0);
     EXPECT_EQ(run({"new", "--alg=gost2012_256", "--subject=CN=Second", "--days=30"}).status, 0);
-    EXPECT_EQ(run({"new", "--alg", "gost2012_512", "--subject", "CN=Third", "--password-file",
-                   passwordFile("тайна")}).status, 0);
+    EXPECT_EQ(
+        run({"new", "--alg", "gost2012_512", "--subject", "CN=Third", "--password-file", passwordFile("тайна")}).status,
+        0);
 
     const Outcome list = run({"list"});
     EXPECT_EQ(list.status, 0);
@@ -241,7 +241,8 @@ TEST_F(StoreTool, ImportFollowsLinksAndRefusesFifos)
     ::alarm(0);
     EXPECT_EQ(fromFifo.status, 2);
     EXPECT_EQ(passwordFromFifo.status, 2);
-    EXPECT_NE(passwordFromFifo.err.find("Cannot open file \"" + fifo + "\""), std::string::npos) << passwordFromFifo.err;
+    EXPECT_NE(passwordFromFifo.err.find("Cannot open file \"" + fifo + "\""), std::string::npos)
+        << passwordFromFifo.err;
 }
 
 TEST_F(StoreTool, CertificateThenEncryptedKeyFromPemFiles)
@@ -329,8 +330,8 @@ TEST_F(StoreTool, RemoveShowsWhatGoesAndWaitsForAYes)
         EXPECT_EQ(storeFiles(), before) << refusal;
     }
     ASSERT_EQ(questions.size(), 1u);
-    for (const std::string& shown : {target.thumbprint, target.serialHex, std::string("ЗАКРЫТЫМ КЛЮЧОМ"), keyFile,
-                                     target.certificateFile})
+    for (const std::string& shown :
+         {target.thumbprint, target.serialHex, std::string("ЗАКРЫТЫМ КЛЮЧОМ"), keyFile, target.certificateFile})
         EXPECT_NE(questions[0].find(shown), std::string::npos) << shown << " in:\n" << questions[0];
 
     answer = "да";
@@ -388,7 +389,8 @@ TEST_F(StoreTool, UnreadableStoreIsAnErrorNotAnEmptyOne)
     const bool root = ::geteuid() == 0;
     const pid_t child = ::fork();
     if (child == 0) {
-        const bool locked = root ? ::setgid(65534) == 0 && ::setuid(65534) == 0 : ::chmod(store.folder().c_str(), 0) == 0;
+        const bool locked =
+            root ? ::setgid(65534) == 0 && ::setuid(65534) == 0 : ::chmod(store.folder().c_str(), 0) == 0;
         if (!locked)
             ::_exit(90);
         const Outcome denied = run({"list"});
@@ -416,7 +418,8 @@ Pbkdf2 ReadPbkdf2(const X509_ALGOR* algorithm)
 {
     Pbkdf2 read;
     EXPECT_EQ(OBJ_obj2nid(algorithm->algorithm), NID_pbes2);
-    read.scheme.reset(static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), algorithm->parameter)));
+    read.scheme.reset(
+        static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), algorithm->parameter)));
     if (read.scheme && OBJ_obj2nid(read.scheme->keyfunc->algorithm) == NID_id_pbkdf2)
         read.kdf.reset(static_cast<PBKDF2PARAM*>(
             ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), read.scheme->keyfunc->parameter)));
@@ -431,7 +434,8 @@ void SetIterations(X509_SIG* sealed, long iterations)
     Pbkdf2 pbkdf2 = ReadPbkdf2(algorithm);
     ASSERT_TRUE(pbkdf2.kdf);
     ASSERT_EQ(ASN1_INTEGER_set(pbkdf2.kdf->iter, iterations), 1);
-    ASSERT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbkdf2.kdf.get(), &pbkdf2.scheme->keyfunc->parameter));
+    ASSERT_TRUE(
+        ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbkdf2.kdf.get(), &pbkdf2.scheme->keyfunc->parameter));
     ASSERT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbkdf2.scheme.get(), &algorithm->parameter));
 }
 
@@ -484,7 +488,8 @@ void SetKeyIterations(const std::string& file, const std::string& password, long
             PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, b);
             if (PKCS12_SAFEBAG_get_nid(bag) != NID_pkcs8ShroudedKeyBag)
                 continue;
-            auto* sealed = static_cast<X509_SIG*>(ASN1_item_dup(ASN1_ITEM_rptr(X509_SIG), PKCS12_SAFEBAG_get0_pkcs8(bag)));
+            auto* sealed =
+                static_cast<X509_SIG*>(ASN1_item_dup(ASN1_ITEM_rptr(X509_SIG), PKCS12_SAFEBAG_get0_pkcs8(bag)));
             SetIterations(sealed, iterations);
             PKCS12_SAFEBAG* replacement = PKCS12_SAFEBAG_create0_pkcs8(sealed);
             const ASN1_TYPE* id = PKCS12_SAFEBAG_get0_attr(bag, NID_localKeyID);
@@ -558,7 +563,8 @@ TEST_F(StoreTool, AbsurdIterationCountsAreRefusedBeforeAnyIsTried)
     // ...and such a bundle is reported, not opened.
     std::filesystem::copy_file(macBundle, store.folder() + "/planted.p12");
     const Outcome listed = run({"list"});
-    EXPECT_NE(listed.err.find("planted.p12: контейнер PKCS#12 с недопустимо большим числом итераций"), std::string::npos)
+    EXPECT_NE(listed.err.find("planted.p12: контейнер PKCS#12 с недопустимо большим числом итераций"),
+              std::string::npos)
         << listed.err;
 }
 
@@ -585,8 +591,10 @@ TEST_F(StoreTool, StoredKeysKeepAtLeastTheBundlesWorkFactor)
     desktop.passwordAnswers = {std::string("secret")};
     EXPECT_EQ(acquire(store.context("gost2012_512").get()), 0u) << "the key still opens with the bundle's password";
 
-    ASSERT_EQ(run({"new", "--alg", "gost2012_256", "--subject", "CN=Made here", "--password-file",
-                   passwordFile("тайна")}).status, 0);
+    ASSERT_EQ(
+        run({"new", "--alg", "gost2012_256", "--subject", "CN=Made here", "--password-file", passwordFile("тайна")})
+            .status,
+        0);
     CertStorePtr opened = store.open();
     const std::string made = DescribeCertificate(FindOneCertificate(opened.get(), "Made here").get()).sha1Thumbprint;
     EXPECT_GE(StoredKeyProtection(store.folder() + "/" + made + ".key").first, 600000);

@@ -40,7 +40,8 @@ std::string Tally::summary(const SummaryWords& words) const
     // which needs no plural forms.
     const bool russian = tools::MessageLanguage() == tools::Language::Russian;
     const auto part = [russian](int count, const tools::Text& word) {
-        return russian ? tools::Say(word) + ": " + std::to_string(count) : std::to_string(count) + " " + tools::Say(word);
+        return russian ? tools::Say(word) + ": " + std::to_string(count)
+                       : std::to_string(count) + " " + tools::Say(word);
     };
     std::string text = part(succeeded, words.done);
     if (!words.invalid.english.empty())

@@ -1,9 +1,9 @@
 #include "tools/cli/CertificateChoice.h"
 
-#include "tools/cli/CliTexts.h"
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreApi.h"
+#include "tools/cli/CliTexts.h"
 
 #include <istream>
 #include <ostream>

@@ -1,9 +1,9 @@
 #include "tools/cli/CliRunner.h"
 
 #include "common/Error.h"
-#include "tools/cli/CliTexts.h"
 #include "tools/cli/Batch.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliTexts.h"
 #include "tools/common/PasswordFile.h"
 
 #include <ostream>

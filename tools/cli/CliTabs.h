@@ -11,7 +11,9 @@ namespace ordalis::cli {
 class CliSignTab : public SignTab {
 public:
     CliSignTab(std::string file, bool pack, bool base64, bool attached)
-        : m_file(std::move(file)), m_pack(pack), m_base64(base64), m_attached(attached) {}
+        : m_file(std::move(file)), m_pack(pack), m_base64(base64), m_attached(attached)
+    {
+    }
     std::string fileToSign() const override { return m_file; }
     void clearFileToSign() override { m_file.clear(); }
     bool packChecked() const override { return m_pack; }
@@ -29,7 +31,9 @@ private:
 class CliVerifyTab : public VerifyTab {
 public:
     CliVerifyTab(std::string file, std::string signature, TerminalDesktop& desktop)
-        : m_file(std::move(file)), m_signature(std::move(signature)), m_desktop(desktop) {}
+        : m_file(std::move(file)), m_signature(std::move(signature)), m_desktop(desktop)
+    {
+    }
     std::string fileToVerify() const override { return m_file; }
     std::string signatureFile() const override { return m_signature; }
     void clearReport() override {}
@@ -44,8 +48,9 @@ private:
 class CliEncryptTab : public EncryptTab {
 public:
     CliEncryptTab(std::string file, std::string certificateFile)
-        : m_file(std::move(file)), m_certificateFile(std::move(certificateFile)),
-          m_fromFile(!m_certificateFile.empty()) {}
+        : m_file(std::move(file)), m_certificateFile(std::move(certificateFile)), m_fromFile(!m_certificateFile.empty())
+    {
+    }
     std::string fileToEncrypt() const override { return m_file; }
     std::string certificateFile() const override { return m_certificateFile; }
     bool certificateFromFileChecked() const override { return m_fromFile; }

@@ -22,8 +22,9 @@ inline constexpr Text kNoSignatureFound{"No signature found for the file %1 (exp
 inline constexpr Text kExtractNeedsOneSignature{"--extract writes the content of one signature; give one signature",
                                                 "--extract пишет содержимое одной подписи; укажите одну подпись"};
 
-inline constexpr Text kProgramHelpHead{"ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n",
-                                       "ordalis-cli — подпись, проверка, шифрование и расшифровка файлов с сертификатами ГОСТ\n\n"};
+inline constexpr Text kProgramHelpHead{
+    "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n",
+    "ordalis-cli — подпись, проверка, шифрование и расшифровка файлов с сертификатами ГОСТ\n\n"};
 inline constexpr Text kProgramHelpFoot{
     "\n'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
     "1 a signature is invalid (verify), 2 any other failure.\n",
@@ -31,7 +32,8 @@ inline constexpr Text kProgramHelpFoot{
     "1 подпись неверна (verify), 2 любая другая ошибка.\n"};
 
 // Choosing a certificate.
-inline constexpr Text kCertificateLine{"%1 (serial number %2, valid to %3)", "%1 (серийный номер %2, действителен до %3)"};
+inline constexpr Text kCertificateLine{"%1 (serial number %2, valid to %3)",
+                                       "%1 (серийный номер %2, действителен до %3)"};
 inline constexpr Text kNoKeyedCertificates{"the store has no certificates with a private key",
                                            "в хранилище нет сертификатов с закрытым ключом"};
 inline constexpr Text kCertificateNumber{"Certificate number: ", "Номер сертификата: "};
@@ -39,7 +41,8 @@ inline constexpr Text kNoneChosen{"no certificate chosen", "сертификат
 inline constexpr Text kNoCertificateOption{"no certificate given (--cert ID)", "не указан сертификат (--cert ID)"};
 inline constexpr Text kNoSuchCertificate{"the store has no certificate \"%1\"", "в хранилище нет сертификата \"%1\""};
 inline constexpr Text kKeyedCertificatesAre{"; certificates with a key:", "; сертификаты с ключом:"};
-inline constexpr Text kSeveralMatch{"\"%1\" matches several certificates:", "\"%1\" подходит к нескольким сертификатам:"};
+inline constexpr Text kSeveralMatch{"\"%1\" matches several certificates:",
+                                    "\"%1\" подходит к нескольким сертификатам:"};
 
 inline constexpr Text kWorkingOn{"%1: %2 MB, working...", "%1: %2 МБ, обработка..."};
 inline constexpr Text kFileTooBig{"The file \"%1\" is too large: %2 bytes, the largest size is %3 bytes (2047 MiB)",

@@ -51,14 +51,22 @@ std::string CompletionScript()
            "    prev=${COMP_WORDS[COMP_CWORD-1]}\n"
            "    verb=${COMP_WORDS[1]}\n"
            "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
-           "        COMPREPLY=($(compgen -W \"" + verbs + " --help\" -- \"$cur\"))\n"
+           "        COMPREPLY=($(compgen -W \"" +
+           verbs +
+           " --help\" -- \"$cur\"))\n"
            "        return\n"
            "    fi\n"
            "    case $prev in\n"
-           "        " + OptionsTaking(OptionValue::File) + ") COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n"
-           "        " + OptionsTaking(OptionValue::Text) + ") return ;;\n"
+           "        " +
+           OptionsTaking(OptionValue::File) +
+           ") COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n"
+           "        " +
+           OptionsTaking(OptionValue::Text) +
+           ") return ;;\n"
            "    esac\n"
-           "    local options=\"" + common + "\"\n"
+           "    local options=\"" +
+           common +
+           "\"\n"
            "    case $verb in\n" +
            VerbCases() +
            "    esac\n"

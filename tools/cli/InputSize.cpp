@@ -1,8 +1,8 @@
 #include "tools/cli/InputSize.h"
 
-#include "tools/cli/CliTexts.h"
 #include "common/Error.h"
 #include "cryptomsg/messages/MessageSupport.h"
+#include "tools/cli/CliTexts.h"
 
 #include <sys/stat.h>
 

@@ -26,10 +26,7 @@ char32_t DecodeAt(const std::string& text, std::size_t i, std::size_t& length)
     return code;
 }
 
-bool IsControl(char32_t code)
-{
-    return code < 0x20 || (code >= 0x7F && code <= 0x9F);
-}
+bool IsControl(char32_t code) { return code < 0x20 || (code >= 0x7F && code <= 0x9F); }
 
 } // namespace
 
@@ -82,9 +79,9 @@ bool IsUtf8(const std::string& text)
 std::string JsonBytes(const std::string& bytes)
 {
     std::string encoded(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-    const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
-                                       reinterpret_cast<const unsigned char*>(bytes.data()),
-                                       static_cast<int>(bytes.size()));
+    const int length =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
     encoded.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return "\"" + encoded + "\"";
 }

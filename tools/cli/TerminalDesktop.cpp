@@ -9,10 +9,7 @@ namespace ordalis::cli {
 
 TerminalDesktop::TerminalDesktop(Terminal& terminal, bool json) : m_terminal(terminal), m_json(json) {}
 
-std::optional<std::string> TerminalDesktop::chooseOpenFile(const OpenFileRequest&)
-{
-    return std::nullopt;
-}
+std::optional<std::string> TerminalDesktop::chooseOpenFile(const OpenFileRequest&) { return std::nullopt; }
 
 void TerminalDesktop::reportLine(const std::string& line)
 {
@@ -60,10 +57,7 @@ void TerminalDesktop::setCertificate(PCCERT_CONTEXT certificate)
     m_certificate.reset(CertDuplicateCertificateContext(certificate));
 }
 
-void TerminalDesktop::setPasswordFromFile(const tools::Secret& password)
-{
-    m_filePassword.emplace(password);
-}
+void TerminalDesktop::setPasswordFromFile(const tools::Secret& password) { m_filePassword.emplace(password); }
 
 std::optional<std::string> TerminalDesktop::askPassword(const std::string& what, int attempt)
 {

@@ -1,10 +1,10 @@
 #include "tools/cli/VerbRuns.h"
 
-#include "tools/cli/CliTexts.h"
 #include "common/Error.h"
 #include "tools/cli/Batch.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliTabs.h"
+#include "tools/cli/CliTexts.h"
 #include "tools/cli/SignaturePairs.h"
 #include "tools/cli/VerifyFile.h"
 

@@ -161,9 +161,8 @@ const std::vector<CliOption>& CliOptionList()
     static const std::vector<CliOption> options = {
         {"--cert", OptionValue::Text},     {"--cert-file", OptionValue::File}, {"--password-file", OptionValue::File},
         {"--attached", OptionValue::None}, {"--base64", OptionValue::None},    {"--pack", OptionValue::None},
-        {"--json", OptionValue::None},     {"--help", OptionValue::None},
-        {"--details", OptionValue::None},  {"--trusted", OptionValue::None},   {"--extract", OptionValue::File},
-        {"--signer-cert", OptionValue::File},
+        {"--json", OptionValue::None},     {"--help", OptionValue::None},      {"--details", OptionValue::None},
+        {"--trusted", OptionValue::None},  {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
     };
     return options;
 }

@@ -3,6 +3,7 @@
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
 #include "common/FileContent.h"
+#include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/messages/SignatureInspection.h"
@@ -11,7 +12,6 @@
 #include "cryptomsg/store/CertificateTrust.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreNames.h"
-#include "common/SystemError.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/JsonText.h"
 #include "tools/cli/SignatureFile.h"
@@ -42,8 +42,8 @@ std::vector<X509Ptr> SignerCertificateFile(const std::string& path)
 // Where a signer's certificate may be when the signature does not carry it.
 std::vector<X509Ptr> CertificatesAtHand(const VerifyChoices& choices)
 {
-    std::vector<X509Ptr> certificates = choices.signerCert ? SignerCertificateFile(*choices.signerCert)
-                                                           : std::vector<X509Ptr>();
+    std::vector<X509Ptr> certificates =
+        choices.signerCert ? SignerCertificateFile(*choices.signerCert) : std::vector<X509Ptr>();
     for (X509Ptr& certificate : CertificatesOfEveryStore())
         certificates.push_back(std::move(certificate));
     return certificates;
@@ -81,7 +81,8 @@ std::string SignerJson(const SignerReport& signer)
         if (!a.signingTime.empty())
             json += ",\"signing_time\":" + JsonString(a.signingTime);
         if (a.signingCertificateMatched)
-            json += std::string(",\"signing_certificate_matched\":") + (*a.signingCertificateMatched ? "true" : "false");
+            json +=
+                std::string(",\"signing_certificate_matched\":") + (*a.signingCertificateMatched ? "true" : "false");
         json += "}";
     }
     return json + "}";

@@ -9,9 +9,9 @@
 namespace ordalis::cli {
 
 struct VerifyChoices {
-    bool details = false;                 // the signers, attributes and trust as text after the report
-    bool trusted = false;                 // valid only with a path to ROOT that is not revoked
-    std::optional<std::string> extract;   // where an attached signature's content goes
+    bool details = false;                  // the signers, attributes and trust as text after the report
+    bool trusted = false;                  // valid only with a path to ROOT that is not revoked
+    std::optional<std::string> extract;    // where an attached signature's content goes
     std::optional<std::string> signerCert; // a file with the signer's certificate
 };
 

@@ -11,10 +11,7 @@ namespace {
 constexpr Text kGivenTwice{"option %1 is given twice", "параметр %1 задан дважды"};
 constexpr Text kNeedsValue{"%1 needs a value", "после %1 нужно значение"};
 
-bool IsOptionWord(const std::string& word)
-{
-    return word.size() > 2 && word.compare(0, 2, "--") == 0;
-}
+bool IsOptionWord(const std::string& word) { return word.size() > 2 && word.compare(0, 2, "--") == 0; }
 
 const OptionRule* FindRule(const ArgumentGrammar& grammar, const std::string& name)
 {
@@ -58,9 +55,9 @@ private:
             throw UsageError(m_grammar.unknownOption(name));
         if (m_grammar.repeatIsError && m_parsed.options.count(name))
             throw UsageError(Say(kGivenTwice, {name}));
-        m_parsed.options[name] = !rule->takesValue                ? std::string()
-                                 : equals != std::string::npos    ? word.substr(equals + 1)
-                                                                  : valueAfter(name);
+        m_parsed.options[name] = !rule->takesValue             ? std::string()
+                                 : equals != std::string::npos ? word.substr(equals + 1)
+                                                               : valueAfter(name);
     }
 
     std::string valueAfter(const std::string& name)

@@ -20,10 +20,10 @@ struct OptionRule {
 // whatever it is. The conventions below are those each program has always had.
 struct ArgumentGrammar {
     std::vector<OptionRule> options;
-    std::vector<std::string> helpWords;  // ask for help wherever they stand
-    bool doubleDashEndsOptions = false;  // "--" makes every later word positional
-    bool valueAfterEquals = false;       // "--name=value" as well as "--name value"
-    bool repeatIsError = false;          // an option given twice is refused
+    std::vector<std::string> helpWords; // ask for help wherever they stand
+    bool doubleDashEndsOptions = false; // "--" makes every later word positional
+    bool valueAfterEquals = false;      // "--name=value" as well as "--name value"
+    bool repeatIsError = false;         // an option given twice is refused
     // The message for an option not in the list, given its name.
     std::function<std::string(const std::string& name)> unknownOption;
 };

@@ -6,20 +6,11 @@
 
 namespace ordalis::tools {
 
-void Wipe(std::string& text)
-{
-    OPENSSL_cleanse(text.data(), text.capacity());
-}
+void Wipe(std::string& text) { OPENSSL_cleanse(text.data(), text.capacity()); }
 
-Secret::Secret(std::string&& text) : m_text(std::move(text))
-{
-    Wipe(text);
-}
+Secret::Secret(std::string&& text) : m_text(std::move(text)) { Wipe(text); }
 
-Secret::~Secret()
-{
-    Wipe(m_text);
-}
+Secret::~Secret() { Wipe(m_text); }
 
 void Secret::append(std::string_view bytes)
 {
@@ -29,7 +20,6 @@ void Secret::append(std::string_view bytes)
         grown = m_text;
         m_text.swap(grown);
         Wipe(grown); // now the old buffer, or the old small-string bytes
-
     }
     m_text.append(bytes);
 }

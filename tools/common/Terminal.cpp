@@ -9,8 +9,8 @@ namespace ordalis::tools {
 
 Terminal ProcessTerminal()
 {
-    return Terminal{std::cin, std::cout, std::cerr, ::isatty(0) && ::isatty(2), ReadSecretFromTerminal,
-                    ReadAnswerFromTerminal};
+    return Terminal{
+        std::cin, std::cout, std::cerr, ::isatty(0) && ::isatty(2), ReadSecretFromTerminal, ReadAnswerFromTerminal};
 }
 
 } // namespace ordalis::tools

@@ -7,8 +7,8 @@
 #include <openssl/crypto.h>
 
 #include <cerrno>
-#include <optional>
 #include <fcntl.h>
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
 
@@ -96,14 +96,8 @@ std::optional<std::string> ReadTerminalLine(const std::string& prompt, bool secr
 
 } // namespace
 
-std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt)
-{
-    return ReadTerminalLine(prompt, true);
-}
+std::optional<std::string> ReadSecretFromTerminal(const std::string& prompt) { return ReadTerminalLine(prompt, true); }
 
-std::optional<std::string> ReadAnswerFromTerminal(const std::string& prompt)
-{
-    return ReadTerminalLine(prompt, false);
-}
+std::optional<std::string> ReadAnswerFromTerminal(const std::string& prompt) { return ReadTerminalLine(prompt, false); }
 
 } // namespace ordalis::tools

@@ -49,7 +49,9 @@ std::string HelpText()
            "--store ИМЯ — MY (по умолчанию: свои сертификаты с ключами), AddressBook (сертификаты\n"
            "других людей), CA (промежуточные сертификаты и списки отзыва), ROOT (доверенные корневые).\n"
            "\n"
-           "Хранилище: " + StoreFolderPath(kPersonalStore) + "\n"
+           "Хранилище: " +
+           StoreFolderPath(kPersonalStore) +
+           "\n"
            "Код возврата: 0 — успешно, 2 — ошибка.\n";
 }
 
@@ -60,7 +62,11 @@ struct CommandLine : ParsedArguments {
 const ArgumentGrammar& StoreGrammar()
 {
     static const ArgumentGrammar grammar{
-        .options = {{"--password-file", true}, {"--alg", true}, {"--subject", true}, {"--days", true}, {"--yes", false},
+        .options = {{"--password-file", true},
+                    {"--alg", true},
+                    {"--subject", true},
+                    {"--days", true},
+                    {"--yes", false},
                     {"--store", true}},
         .helpWords = {"--help", "-h"},
         .valueAfterEquals = true,
@@ -80,8 +86,7 @@ CommandLine Parse(const std::vector<std::string>& arguments)
     return line;
 }
 
-void Expect(const CommandLine& line, std::size_t positional, const std::set<std::string>& allowed,
-            const char* usage)
+void Expect(const CommandLine& line, std::size_t positional, const std::set<std::string>& allowed, const char* usage)
 {
     if (line.positional.size() != positional)
         throw UsageError(std::string("ожидается: ordalis-store ") + usage);
@@ -189,8 +194,7 @@ ImportApproval RootApproval(const CommandLine& line, Terminal& terminal)
 
 int Import(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 1, {"--password-file", "--store", "--yes"},
-           "import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]");
+    Expect(line, 1, {"--password-file", "--store", "--yes"}, "import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]");
     const std::string store = StoreName(line);
     const ImportApproval approve = store == kRootStore ? RootApproval(line, terminal) : ImportApproval();
     for (const std::string& report : ImportFile(line.positional[0], MakePasswordSource(line, terminal), store, approve))
@@ -221,9 +225,8 @@ void ConfirmRemoval(const CommandLine& line, Terminal& terminal)
         return;
     const RemovalPlan plan = PlanRemoval(line.positional[0], StoreName(line));
     const CertificateDescription& d = plan.certificate;
-    std::string question = "Будет удален сертификат " + d.subject + "\n" +
-                           "   Серийный номер:   " + d.serialHex + "\n" +
-                           "   Отпечаток SHA-1:  " + d.sha1Thumbprint + "\n";
+    std::string question = "Будет удален сертификат " + d.subject + "\n" + "   Серийный номер:   " + d.serialHex +
+                           "\n" + "   Отпечаток SHA-1:  " + d.sha1Thumbprint + "\n";
     if (d.hasPrivateKey)
         question += "   вместе с его ЗАКРЫТЫМ КЛЮЧОМ\n";
     for (const std::string& file : plan.files)

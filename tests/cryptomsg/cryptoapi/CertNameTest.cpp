@@ -25,10 +25,9 @@ std::vector<BYTE> EncodeName(const std::vector<Attribute>& attributes)
 {
     X509NamePtr name(X509_NAME_new());
     for (const Attribute& a : attributes) {
-        const bool added =
-            X509_NAME_add_entry_by_txt(name.get(), a.type, a.stringType,
-                                       reinterpret_cast<const unsigned char*>(a.value.data()),
-                                       static_cast<int>(a.value.size()), -1, a.samePreviousRdn ? -1 : 0) == 1;
+        const bool added = X509_NAME_add_entry_by_txt(
+                               name.get(), a.type, a.stringType, reinterpret_cast<const unsigned char*>(a.value.data()),
+                               static_cast<int>(a.value.size()), -1, a.samePreviousRdn ? -1 : 0) == 1;
         EXPECT_TRUE(added) << a.type;
     }
     const int length = i2d_X509_NAME(name.get(), nullptr);
@@ -108,13 +107,17 @@ TEST(CertName, ValueHoldingAZeroByteShowsItsEncodingInHex)
     // Read up to the zero, the text would name someone else: "Ivanov".
     const std::string value("Ivanov\0 (not really)", 20);
     const std::vector<BYTE> der = EncodeName({{"CN", value}, {"O", "Org"}});
-    const std::string hex = "0C14" "4976616E6F76" "00" "20286E6F74207265616C6C7929";
+    const std::string hex = "0C14"
+                            "4976616E6F76"
+                            "00"
+                            "20286E6F74207265616C6C7929";
     EXPECT_EQ(NameText(der), "2.5.4.3=#" + hex + ", 2.5.4.10=Org");
 
     const unsigned char* p = der.data();
     const X509NamePtr name(d2i_X509_NAME(nullptr, &p, static_cast<long>(der.size())));
     ASSERT_TRUE(name);
-    EXPECT_EQ(CommonNameOrWhole(name.get()), "CN=#" + hex + ", O=Org") << "the short label falls back to the whole name";
+    EXPECT_EQ(CommonNameOrWhole(name.get()), "CN=#" + hex + ", O=Org")
+        << "the short label falls back to the whole name";
 }
 
 TEST(CertName, OtherStringTypes)

@@ -1,5 +1,5 @@
-#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/cryptoapi/GostAlgorithms.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 
 #include <openssl/evp.h>
 #include <openssl/objects.h>
@@ -25,10 +25,7 @@ struct KeyCase {
     const char* keyName;
 };
 
-void PrintTo(const KeyCase& key, std::ostream* out)
-{
-    *out << key.keyOid;
-}
+void PrintTo(const KeyCase& key, std::ostream* out) { *out << key.keyOid; }
 
 class GostRow : public ::testing::TestWithParam<KeyCase> {
 protected:
@@ -63,12 +60,11 @@ TEST_P(GostRow, AgreesWithWhatOpenSslKnowsOfItsAlgorithms)
     EXPECT_EQ(EVP_CIPHER_get_block_size(cipher), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, GostRow,
-                         ::testing::Values(KeyCase{"1.2.643.2.2.19", "1.2.643.2.2.9", "ГОСТ Р 34.10-2001"},
-                                           KeyCase{"1.2.643.7.1.1.1.1", "1.2.643.7.1.1.2.2",
-                                                   "ГОСТ Р 34.10-2012 256 бит"},
-                                           KeyCase{"1.2.643.7.1.1.1.2", "1.2.643.7.1.1.2.3",
-                                                   "ГОСТ Р 34.10-2012 512 бит"}));
+INSTANTIATE_TEST_SUITE_P(
+    Keys, GostRow,
+    ::testing::Values(KeyCase{"1.2.643.2.2.19", "1.2.643.2.2.9", "ГОСТ Р 34.10-2001"},
+                      KeyCase{"1.2.643.7.1.1.1.1", "1.2.643.7.1.1.2.2", "ГОСТ Р 34.10-2012 256 бит"},
+                      KeyCase{"1.2.643.7.1.1.1.2", "1.2.643.7.1.1.2.3", "ГОСТ Р 34.10-2012 512 бит"}));
 
 TEST(GostAlgorithms, HaveOneRowPerKeyAlgorithmAndNoneForOtherKeys)
 {

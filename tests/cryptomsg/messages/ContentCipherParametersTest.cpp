@@ -91,11 +91,13 @@ TEST_F(ContentCipherParameters, ParametersTheEngineCannotReadAreRefusedWithACode
     };
     Case cases[] = {
         {"GOST 28147-89 without parameters", kGost89, nullptr},
-        {"the IV as an INTEGER", kGost89, Generated("SEQUENCE:p", "[p]\niv = INTEGER:0x0001020304050607\n"
-                                                                  "set = OID:1.2.643.7.1.2.5.1.1\n")},
+        {"the IV as an INTEGER", kGost89,
+         Generated("SEQUENCE:p", "[p]\niv = INTEGER:0x0001020304050607\n"
+                                 "set = OID:1.2.643.7.1.2.5.1.1\n")},
         {"the IV alone", kGost89, Generated("SEQUENCE:p", "[p]\niv = FORMAT:HEX,OCTETSTRING:0001020304050607\n")},
-        {"an element too many", kGost89, Generated("SEQUENCE:p", "[p]\niv = FORMAT:HEX,OCTETSTRING:0001020304050607\n"
-                                                                 "set = OID:1.2.643.7.1.2.5.1.1\nmore = NULL\n")},
+        {"an element too many", kGost89,
+         Generated("SEQUENCE:p", "[p]\niv = FORMAT:HEX,OCTETSTRING:0001020304050607\n"
+                                 "set = OID:1.2.643.7.1.2.5.1.1\nmore = NULL\n")},
         {"an empty SEQUENCE", kGost89, Generated("SEQUENCE:p", "[p]\n")},
         {"Kuznyechik without parameters", kKuznyechikCtrAcpkm, nullptr},
     };

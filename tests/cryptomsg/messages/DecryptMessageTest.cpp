@@ -127,7 +127,8 @@ TEST_F(Decryption, AProtectedKeyAsksItsPasswordOnceAndACancelGivesNothing)
     EXPECT_EQ(desktop.passwordAnswers.size(), 0u);
     EXPECT_EQ(std::count_if(desktop.calls.begin(), desktop.calls.end(),
                             [](const std::string& call) { return call.find("password") != std::string::npos; }),
-              1) << "the size pass opens no key";
+              1)
+        << "the size pass opens no key";
 
     desktop.passwordAnswers.push_back(std::nullopt);
     const Outcome cancelled = decrypt(message);
@@ -148,7 +149,8 @@ EcIdentity MakeEcIdentity(const char* commonName)
     made.certificate.reset(X509_new());
     X509* x = made.certificate.get();
     X509_NAME* name = X509_get_subject_name(x);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(commonName), -1, -1,
+                               0);
     X509_set_issuer_name(x, name);
     ASN1_INTEGER_set(X509_get_serialNumber(x), 7);
     X509_gmtime_adj(X509_getm_notBefore(x), 0);
@@ -269,9 +271,11 @@ TEST_F(Decryption, KeyAgreementOpensWithAnOriginatorKeyAndRefusesAnUnknownNamedO
     ASSERT_TRUE(parsed) << "the described envelope is a valid message";
     CMS_RecipientInfo* agreement = sk_CMS_RecipientInfo_value(CMS_get0_RecipientInfos(parsed.get()), 0);
     ASSERT_EQ(CMS_RecipientInfo_type(agreement), CMS_RECIPINFO_AGREE);
-    ASSERT_EQ(CMS_RecipientEncryptedKey_cert_cmp(
-                  sk_CMS_RecipientEncryptedKey_value(CMS_RecipientInfo_kari_get0_reks(agreement), 0),
-                  ec.certificate.get()), 0) << "addressed to the store's EC certificate";
+    ASSERT_EQ(
+        CMS_RecipientEncryptedKey_cert_cmp(
+            sk_CMS_RecipientEncryptedKey_value(CMS_RecipientInfo_kari_get0_reks(agreement), 0), ec.certificate.get()),
+        0)
+        << "addressed to the store's EC certificate";
     const Outcome refused = DecryptMessage({reopened.get()}, named);
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.error, codes::NoDecryptCert);

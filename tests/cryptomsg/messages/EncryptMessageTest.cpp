@@ -14,8 +14,8 @@ const std::string kGost89Oid("\x06\x06\x2A\x85\x03\x02\x02\x15", 8);
 CertContextPtr FromDerFile(const std::string& path)
 {
     const std::string der = ReadFile(path);
-    return CertContextPtr(
-        CertCreateCertificateContext(kEncodingType, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size())));
+    return CertContextPtr(CertCreateCertificateContext(kEncodingType, reinterpret_cast<const BYTE*>(der.data()),
+                                                       static_cast<DWORD>(der.size())));
 }
 
 class GostEnvelopes : public ::testing::TestWithParam<GostCase> {
@@ -64,15 +64,23 @@ TEST_P(GostEnvelopes, OpenSslOpensOursAndWeOpenOpenSsls)
     ASSERT_TRUE(ours.ok);
     WriteFile(store.path("ours.enc"), ours.bytes);
     std::string log;
-    ASSERT_EQ(RunOpenSsl(folder, "cms -decrypt -binary -inform DER -in ours.enc -out ours.bin -recip '" +
-                                     certificate + "' -inkey '" + key + "'", &log), 0) << log;
+    ASSERT_EQ(RunOpenSsl(folder,
+                         "cms -decrypt -binary -inform DER -in ours.enc -out ours.bin -recip '" + certificate +
+                             "' -inkey '" + key + "'",
+                         &log),
+              0)
+        << log;
     EXPECT_TRUE(ReadFile(store.path("ours.bin")) == content);
 
     // Definite lengths, and the indefinite-length (BER) form that streaming writes.
     const CertStorePtr my = store.open();
     for (const std::string form : {"", " -stream"}) {
-        ASSERT_EQ(RunOpenSsl(folder, "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out theirs.enc" + form +
-                                         " '" + certificate + "'", &log), 0) << log;
+        ASSERT_EQ(RunOpenSsl(folder,
+                             "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out theirs.enc" + form + " '" +
+                                 certificate + "'",
+                             &log),
+                  0)
+            << log;
         const Outcome opened = DecryptMessage({my.get()}, ReadFile(store.path("theirs.enc")));
         ASSERT_TRUE(opened.ok) << form << std::hex << opened.error;
         EXPECT_TRUE(opened.bytes == content) << form;
@@ -102,8 +110,12 @@ TEST(EnvelopeRecipients, EveryRecipientCanOpenTheMessage)
     WriteCertificatePem(outsider, dir.file("outsider.pem"));
     WriteKeyPem(outsider, dir.file("outsider.key"));
     std::string log;
-    ASSERT_EQ(RunOpenSsl(dir.path(), "cms -decrypt -binary -inform DER -in m.enc -out m.bin -recip outsider.pem "
-                                     "-inkey outsider.key", &log), 0) << log;
+    ASSERT_EQ(RunOpenSsl(dir.path(),
+                         "cms -decrypt -binary -inform DER -in m.enc -out m.bin -recip outsider.pem "
+                         "-inkey outsider.key",
+                         &log),
+              0)
+        << log;
     EXPECT_TRUE(ReadFile(dir.file("m.bin")) == content);
 }
 
@@ -153,7 +165,8 @@ TEST(EnvelopePasses, SizePassBoundsTheMessageAndBadCallsFail)
     // Too small a buffer: the size needed comes back and no plain content is left in it.
     std::string small(written - 1, '\0');
     DWORD smallSize = static_cast<DWORD>(small.size());
-    EXPECT_FALSE(CryptEncryptMessage(&para, 1, recipients, bytes, size, reinterpret_cast<BYTE*>(small.data()), &smallSize));
+    EXPECT_FALSE(
+        CryptEncryptMessage(&para, 1, recipients, bytes, size, reinterpret_cast<BYTE*>(small.data()), &smallSize));
     EXPECT_EQ(GetLastError(), codes::ErrorMoreData);
     EXPECT_EQ(smallSize, written);
     EXPECT_EQ(small.find(content.substr(0, 32)), std::string::npos);

@@ -1,6 +1,6 @@
+#include "cryptomsg/messages/MessageCore.h"
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
-#include "cryptomsg/messages/MessageCore.h"
 #include "tests/cryptomsg/messages/MessageFixtures.h"
 
 #include <openssl/err.h>
@@ -12,10 +12,7 @@
 namespace ordalis::test {
 namespace {
 
-ByteView View(const std::string& s)
-{
-    return {reinterpret_cast<const unsigned char*>(s.data()), s.size()};
-}
+ByteView View(const std::string& s) { return {reinterpret_cast<const unsigned char*>(s.data()), s.size()}; }
 
 std::string Text(const ByteBuffer& bytes)
 {
@@ -63,15 +60,20 @@ TEST_P(CoreSigning, SignsWithTheKeysOwnDigestAndOpenSslVerifiesDetachedAndAttach
     WriteFile(dir.file("data.bin"), content);
     WriteFile(dir.file("data.sig"), Text(*der));
     std::string log;
-    EXPECT_EQ(RunOpenSsl(dir.path(), "cms -verify -binary -noverify -inform DER -in data.sig -content data.bin "
-                                     "-out /dev/null", &log), 0) << log;
+    EXPECT_EQ(RunOpenSsl(dir.path(),
+                         "cms -verify -binary -noverify -inform DER -in data.sig -content data.bin "
+                         "-out /dev/null",
+                         &log),
+              0)
+        << log;
 
     std::optional<OutgoingMessage> attached =
         SignAttached(signer.pair.certificate.get(), signer.pair.key.get(), View(content), options);
     ASSERT_TRUE(attached);
     WriteFile(dir.file("attached.sig"), Text(*attached->toDer()));
     EXPECT_EQ(RunOpenSsl(dir.path(), "cms -verify -binary -noverify -inform DER -in attached.sig -out out.bin", &log),
-              0) << log;
+              0)
+        << log;
     EXPECT_TRUE(ReadFile(dir.file("out.bin")) == content);
 }
 
@@ -98,8 +100,12 @@ TEST(CoreVerification, GivesTheSignerOfAnOpenSslSignatureWithItsVerdict)
     WriteCertificatePem(signer, dir.file("signer.pem"));
     WriteKeyPem(signer, dir.file("signer.key"));
     std::string log;
-    ASSERT_EQ(RunOpenSsl(dir.path(), "cms -sign -binary -noattr -in data.bin -outform DER -out made.sig "
-                                     "-signer signer.pem -inkey signer.key", &log), 0) << log;
+    ASSERT_EQ(RunOpenSsl(dir.path(),
+                         "cms -sign -binary -noattr -in data.bin -outform DER -out made.sig "
+                         "-signer signer.pem -inkey signer.key",
+                         &log),
+              0)
+        << log;
     const std::string signature = ReadFile(dir.file("made.sig"));
     const ByteView parts[] = {View(content)};
 
@@ -149,8 +155,12 @@ TEST_F(CoreEnvelopes, EncryptionForARecipientOpensWithOpenSsl)
     EXPECT_EQ(Text(*der).find(content.substr(0, 64)), std::string::npos) << "the content goes out encrypted";
     WriteFile(dir.file("ours.enc"), Text(*der));
     std::string log;
-    ASSERT_EQ(RunOpenSsl(dir.path(), "cms -decrypt -binary -inform DER -in ours.enc -out ours.bin "
-                                     "-recip recipient.pem -inkey recipient.key", &log), 0) << log;
+    ASSERT_EQ(RunOpenSsl(dir.path(),
+                         "cms -decrypt -binary -inform DER -in ours.enc -out ours.bin "
+                         "-recip recipient.pem -inkey recipient.key",
+                         &log),
+              0)
+        << log;
     EXPECT_TRUE(ReadFile(dir.file("ours.bin")) == content);
 
     X509* none[] = {nullptr};
@@ -161,8 +171,12 @@ TEST_F(CoreEnvelopes, EncryptionForARecipientOpensWithOpenSsl)
 TEST_F(CoreEnvelopes, OpenSslEnvelopeOpensForItsRecipientOnly)
 {
     std::string log;
-    ASSERT_EQ(RunOpenSsl(dir.path(), "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out theirs.enc "
-                                     "recipient.pem", &log), 0) << log;
+    ASSERT_EQ(RunOpenSsl(dir.path(),
+                         "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out theirs.enc "
+                         "recipient.pem",
+                         &log),
+              0)
+        << log;
     const std::string der = ReadFile(dir.file("theirs.enc"));
     std::optional<Envelope> envelope = Envelope::Decode(View(der));
     ASSERT_TRUE(envelope) << std::hex << GetLastError();
@@ -172,7 +186,8 @@ TEST_F(CoreEnvelopes, OpenSslEnvelopeOpensForItsRecipientOnly)
 
     EXPECT_FALSE(envelope->decrypt(outsider.pair.certificate.get(), outsider.pair.key.get()));
     EXPECT_EQ(GetLastError(), codes::NoDecryptCert);
-    const std::optional<ByteBuffer> opened = envelope->decrypt(recipient.pair.certificate.get(), recipient.pair.key.get());
+    const std::optional<ByteBuffer> opened =
+        envelope->decrypt(recipient.pair.certificate.get(), recipient.pair.key.get());
     ASSERT_TRUE(opened) << std::hex << GetLastError();
     EXPECT_TRUE(Text(*opened) == content);
     EXPECT_EQ(ERR_peek_error(), 0u);

@@ -88,10 +88,7 @@ std::string CaseName(KeyAlgorithm algorithm)
     return "unknown";
 }
 
-void PrintTo(const GostCase& gost, std::ostream* out)
-{
-    *out << CaseName(gost.algorithm);
-}
+void PrintTo(const GostCase& gost, std::ostream* out) { *out << CaseName(gost.algorithm); }
 
 Identity MakeIdentity(KeyAlgorithm algorithm, const std::string& subject)
 {
@@ -154,8 +151,8 @@ Outcome VerifyDetached(const std::string& signature, const std::string& content,
     DWORD sizes[] = {Size(content)};
     PCCERT_CONTEXT found = nullptr;
     Outcome outcome;
-    outcome.ok = CryptVerifyDetachedMessageSignature(&para, 0, Bytes(signature), Size(signature), 1, parts, sizes,
-                                                     &found) != 0;
+    outcome.ok =
+        CryptVerifyDetachedMessageSignature(&para, 0, Bytes(signature), Size(signature), 1, parts, sizes, &found) != 0;
     outcome.error = outcome.ok ? 0 : GetLastError();
     if (ERR_peek_error() != 0)
         throw std::logic_error("a verification left OpenSSL errors queued for the next call");
@@ -174,8 +171,8 @@ Outcome EncryptMessage(const std::vector<PCCERT_CONTEXT>& recipients, const char
     para.ContentEncryptionAlgorithm.pszObjId = algorithmOid;
     std::vector<PCCERT_CONTEXT> list = recipients;
     return TwoPasses([&](BYTE* out, DWORD* size) {
-        return CryptEncryptMessage(&para, static_cast<DWORD>(list.size()), list.data(), Bytes(content),
-                                   Size(content), out, size) != 0;
+        return CryptEncryptMessage(&para, static_cast<DWORD>(list.size()), list.data(), Bytes(content), Size(content),
+                                   out, size) != 0;
     });
 }
 

@@ -4,11 +4,11 @@
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageApi.h"
-#include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "tests/support/OpenSslTool.h"
-#include "tests/support/TestStore.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestStore.h"
 
 #include <gtest/gtest.h>
 
@@ -65,12 +65,13 @@ std::string PseudoRandomBytes(std::size_t size, unsigned seed);
 // The PEM key file that the test store keeps beside a certificate's file.
 std::string KeyFileOf(const std::string& certificateFile);
 
-
 // A test store and an envelope of content for its GOST R 34.10-2012 256-bit certificate.
 class EnvelopeTest : public ::testing::Test {
 protected:
     explicit EnvelopeTest(std::size_t contentSize = 6000, unsigned seed = 21)
-        : content(PseudoRandomBytes(contentSize, seed)) {}
+        : content(PseudoRandomBytes(contentSize, seed))
+    {
+    }
 
     void SetUp() override
     {

@@ -53,8 +53,8 @@ protected:
         for (const std::string& label : labels)
             recipients += " '" + store.get(label).certificateFile + "'";
         std::string printed;
-        EXPECT_EQ(RunOpenSsl(store.path(""), "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out set.enc" +
-                                                 recipients,
+        EXPECT_EQ(RunOpenSsl(store.path(""),
+                             "cms -encrypt -binary -gost89 -outform DER -in plain.bin -out set.enc" + recipients,
                              &printed),
                   0)
             << printed;

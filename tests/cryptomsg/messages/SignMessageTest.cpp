@@ -40,8 +40,8 @@ SignedShape ShapeOf(const std::string& der, X509* expectedSigner)
     ASN1_OCTET_STRING* keyId = nullptr;
     X509_NAME* issuer = nullptr;
     ASN1_INTEGER* serial = nullptr;
-    shape.signerIsIssuerAndSerial = CMS_SignerInfo_get0_signer_id(signer, &keyId, &issuer, &serial) == 1 &&
-                                    !keyId && X509_NAME_cmp(issuer, X509_get_issuer_name(expectedSigner)) == 0 &&
+    shape.signerIsIssuerAndSerial = CMS_SignerInfo_get0_signer_id(signer, &keyId, &issuer, &serial) == 1 && !keyId &&
+                                    X509_NAME_cmp(issuer, X509_get_issuer_name(expectedSigner)) == 0 &&
                                     ASN1_INTEGER_cmp(serial, X509_get0_serialNumber(expectedSigner)) == 0;
     X509_ALGOR* digest = nullptr;
     CMS_SignerInfo_get0_algs(signer, nullptr, nullptr, &digest, nullptr);
@@ -76,8 +76,12 @@ TEST_P(GostSigning, DetachedSignatureIsTheDesignedMessageAndOpenSslAcceptsIt)
     WriteFile(dir.file("data.bin"), content);
     WriteFile(dir.file("data.sig"), signature.bytes);
     std::string log;
-    EXPECT_EQ(RunOpenSsl(dir.path(), "cms -verify -binary -noverify -inform DER -in data.sig -content data.bin "
-                                     "-out checked.bin", &log), 0) << log;
+    EXPECT_EQ(RunOpenSsl(dir.path(),
+                         "cms -verify -binary -noverify -inform DER -in data.sig -content data.bin "
+                         "-out checked.bin",
+                         &log),
+              0)
+        << log;
     EXPECT_EQ(ReadFile(dir.file("checked.bin")), content);
 }
 
@@ -93,8 +97,9 @@ TEST_P(GostSigning, AttachedSignatureCarriesTheContentOpenSslExtracts)
 
     WriteFile(dir.file("data.sig"), signature.bytes);
     std::string log;
-    ASSERT_EQ(RunOpenSsl(dir.path(), "cms -verify -binary -noverify -inform DER -in data.sig -out extracted.bin",
-                         &log), 0) << log;
+    ASSERT_EQ(RunOpenSsl(dir.path(), "cms -verify -binary -noverify -inform DER -in data.sig -out extracted.bin", &log),
+              0)
+        << log;
     EXPECT_EQ(ReadFile(dir.file("extracted.bin")), content);
 }
 
@@ -108,8 +113,10 @@ TEST_P(GostSigning, EmptyContentSignsLikeAnyOther)
         WriteFile(dir.file("empty.sig"), signature.bytes);
         const std::string content = detached ? " -content empty.bin" : "";
         std::string log;
-        EXPECT_EQ(RunOpenSsl(dir.path(), "cms -verify -binary -noverify -inform DER -in empty.sig -out out.bin" +
-                                             content, &log), 0) << log;
+        EXPECT_EQ(RunOpenSsl(dir.path(),
+                             "cms -verify -binary -noverify -inform DER -in empty.sig -out out.bin" + content, &log),
+                  0)
+            << log;
         EXPECT_EQ(ReadFile(dir.file("out.bin")), "");
     }
 }
@@ -127,7 +134,7 @@ TEST(SigningAlgorithms, HashIdentifiersThatNameNoUsableDigestFailWithACode)
         std::uint32_t code;
     };
     const Case cases[] = {
-        {rsa.context.get(), "", codes::UnknownAlgo},         // an RSA certificate gets the empty identifier
+        {rsa.context.get(), "", codes::UnknownAlgo}, // an RSA certificate gets the empty identifier
         {rsa.context.get(), nullptr, codes::UnknownAlgo},
         {gost.context.get(), "1.2.3.4.5", codes::UnknownAlgo}, // well formed, no such digest
         {gost.context.get(), "not an oid", codes::BadAlgId},
@@ -148,8 +155,8 @@ TEST(SigningKeys, ACertificateWithoutItsOwnPrivateKeyCannotSign)
     const char* hash = "1.2.643.7.1.1.2.2";
 
     // A certificate made from bytes has no key anywhere.
-    CertContextPtr bare(CertCreateCertificateContext(kEncodingType, signer.context->pbCertEncoded,
-                                                     signer.context->cbCertEncoded));
+    CertContextPtr bare(
+        CertCreateCertificateContext(kEncodingType, signer.context->pbCertEncoded, signer.context->cbCertEncoded));
     ASSERT_TRUE(bare);
     EXPECT_EQ(SignMessage(bare.get(), hash, "content", true).error, codes::NoKeyProperty);
 
@@ -202,8 +209,12 @@ TEST(SigningPasses, DetachedContentInSeveralPartsIsSignedAsOneWhole)
     WriteFile(dir.file("whole.bin"), first + second);
     WriteFile(dir.file("whole.sig"), signature);
     std::string log;
-    EXPECT_EQ(RunOpenSsl(dir.path(), "cms -verify -binary -noverify -inform DER -in whole.sig -content whole.bin "
-                                     "-out /dev/null", &log), 0) << log;
+    EXPECT_EQ(RunOpenSsl(dir.path(),
+                         "cms -verify -binary -noverify -inform DER -in whole.sig -content whole.bin "
+                         "-out /dev/null",
+                         &log),
+              0)
+        << log;
 }
 
 TEST(SigningArguments, MalformedCallsFailWithInvalidArgument)
@@ -211,7 +222,8 @@ TEST(SigningArguments, MalformedCallsFailWithInvalidArgument)
     const Identity signer = MakeIdentity(KeyAlgorithm::Gost2012_256);
     PCCERT_CONTEXT context = signer.context.get();
     const std::string content = "content";
-    const BYTE* parts[] = {reinterpret_cast<const BYTE*>(content.data()), reinterpret_cast<const BYTE*>(content.data())};
+    const BYTE* parts[] = {reinterpret_cast<const BYTE*>(content.data()),
+                           reinterpret_cast<const BYTE*>(content.data())};
     DWORD sizes[] = {static_cast<DWORD>(content.size()), static_cast<DWORD>(content.size())};
     const CRYPT_SIGN_MESSAGE_PARA good = SignPara(&context, "1.2.643.7.1.1.2.2");
     DWORD size = 0;

@@ -23,10 +23,7 @@ struct FieldCase {
     void (*set)(Records&);
 };
 
-void PrintTo(const FieldCase& c, std::ostream* out)
-{
-    *out << c.field;
-}
+void PrintTo(const FieldCase& c, std::ostream* out) { *out << c.field; }
 
 int g_anything = 1; // an address that is not null
 
@@ -57,7 +54,8 @@ protected:
             return CryptVerifyDetachedMessageSignature(&r.verify, 0, reinterpret_cast<const BYTE*>(signature.data()),
                                                        static_cast<DWORD>(signature.size()), 1, parts, sizes,
                                                        nullptr) != 0;
-        case Call::Encrypt: return CryptEncryptMessage(&r.encrypt, 1, recipients, parts[0], sizes[0], nullptr, &size) != 0;
+        case Call::Encrypt:
+            return CryptEncryptMessage(&r.encrypt, 1, recipients, parts[0], sizes[0], nullptr, &size) != 0;
         }
         return false;
     }
@@ -95,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
                   [](Records& r) { r.verify.pfnGetSignerCertificate = &g_anything; }},
         FieldCase{"encryptHCryptProv", Call::Encrypt,
                   [](Records& r) { r.encrypt.hCryptProv = reinterpret_cast<HCRYPTPROV>(&g_anything); }},
-        FieldCase{"pvEncryptionAuxInfo", Call::Encrypt, [](Records& r) { r.encrypt.pvEncryptionAuxInfo = &g_anything; }},
+        FieldCase{"pvEncryptionAuxInfo", Call::Encrypt,
+                  [](Records& r) { r.encrypt.pvEncryptionAuxInfo = &g_anything; }},
         FieldCase{"encryptDwFlags", Call::Encrypt, [](Records& r) { r.encrypt.dwFlags = 0x80000000; }},
         FieldCase{"encryptDwInnerContentType", Call::Encrypt, [](Records& r) { r.encrypt.dwInnerContentType = 1; }}),
     [](const ::testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.field); });

@@ -68,7 +68,8 @@ protected:
     {
         std::string log;
         EXPECT_EQ(RunOpenSsl(dir.path(), "cms -sign -binary -in data.bin -outform DER -out made.sig " + options, &log),
-                  0) << log;
+                  0)
+            << log;
         return ReadFile(dir.file("made.sig"));
     }
 

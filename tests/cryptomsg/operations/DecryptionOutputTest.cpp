@@ -37,14 +37,15 @@ TEST_F(DecryptionOutput, NameLosesExactlyItsLastFourCharacters)
     const struct {
         const char* input;
         const char* output;
-    } cases[] = {{"notes_enc", "notes"}, {"x.enc", "x"}, {"report.pdf.enc", "report.pdf"}, {"archive.7z.xyz1", "archive.7z."}};
+    } cases[] = {
+        {"notes_enc", "notes"}, {"x.enc", "x"}, {"report.pdf.enc", "report.pdf"}, {"archive.7z.xyz1", "archive.7z."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
         WriteFile(store.path("plain"), std::string("content for ") + c.input);
         std::string printed;
-        ASSERT_EQ(RunOpenSsl(store.path(""), "cms -encrypt -binary -gost89 -outform DER -in plain -out '" +
-                                                 std::string(c.input) + "' '" + store.get("gost2012_256").certificateFile +
-                                                 "'",
+        ASSERT_EQ(RunOpenSsl(store.path(""),
+                             "cms -encrypt -binary -gost89 -outform DER -in plain -out '" + std::string(c.input) +
+                                 "' '" + store.get("gost2012_256").certificateFile + "'",
                              &printed),
                   0)
             << printed;

@@ -100,14 +100,20 @@ TEST_F(EncryptDecryptTest, InteroperatesWithOpensslCms)
     const std::string file = Input("ours.txt", content);
     ASSERT_TRUE(EncryptFromStore(file, "gost2012_256").succeeded);
     std::string printed;
-    ASSERT_EQ(RunOpenSsl(store.path(""), "cms -decrypt -binary -inform DER -in ours.txt.enc -out ours.out -recip " +
-                                             recipient.certificateFile + " -inkey " + key, &printed), 0)
+    ASSERT_EQ(RunOpenSsl(store.path(""),
+                         "cms -decrypt -binary -inform DER -in ours.txt.enc -out ours.out -recip " +
+                             recipient.certificateFile + " -inkey " + key,
+                         &printed),
+              0)
         << printed;
     EXPECT_EQ(ReadFile(store.path("ours.out")), content);
 
     Input("theirs.txt", content);
-    ASSERT_EQ(RunOpenSsl(store.path(""), "cms -encrypt -binary -gost89 -outform DER -in theirs.txt -out theirs.enc " +
-                                             recipient.certificateFile, &printed), 0)
+    ASSERT_EQ(RunOpenSsl(store.path(""),
+                         "cms -encrypt -binary -gost89 -outform DER -in theirs.txt -out theirs.enc " +
+                             recipient.certificateFile,
+                         &printed),
+              0)
         << printed;
     ASSERT_TRUE(Decrypt(store.path("theirs.enc"), desktop).succeeded);
     EXPECT_EQ(ReadFile(store.path("theirs")), content);

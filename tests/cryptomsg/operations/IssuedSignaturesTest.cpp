@@ -25,10 +25,7 @@ const std::string kInvalid = "X - Подпись математически не
 const std::string kIssuer = "2.5.4.3=Test CA, 2.5.4.10=Ordalis Test";
 
 // The DER of an attribute's type: the OID 1.2.840.113549.1.9.n.
-std::string AttributeOid(char n)
-{
-    return std::string("\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x09", 10) + n;
-}
+std::string AttributeOid(char n) { return std::string("\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x09", 10) + n; }
 
 struct Signer {
     const char* algorithm;
@@ -72,8 +69,9 @@ protected:
     std::string sign(const std::string& extra = {})
     {
         std::string printed;
-        EXPECT_EQ(RunOpenSsl(dir.path(), "cms -sign -binary -in content.bin -outform DER -out signed.sig -signer " +
-                                             fixture(name() + ".pem") + " -inkey " + fixture(name() + ".key") + extra,
+        EXPECT_EQ(RunOpenSsl(dir.path(),
+                             "cms -sign -binary -in content.bin -outform DER -out signed.sig -signer " +
+                                 fixture(name() + ".pem") + " -inkey " + fixture(name() + ".key") + extra,
                              &printed),
                   0)
             << printed;
@@ -175,10 +173,10 @@ TEST(CertificateDates, NotYetValidCertificateIsOutOfDate)
     TempDir dir;
     WriteFile(dir.file("content.bin"), "content");
     std::string printed;
-    ASSERT_EQ(RunOpenSsl(dir.path(), "cms -sign -binary -in content.bin -outform DER -out later.sig -signer '" +
-                                         later.certificateFile + "' -inkey '" +
-                                         std::filesystem::path(later.certificateFile).replace_extension(".key").string() +
-                                         "'",
+    ASSERT_EQ(RunOpenSsl(dir.path(),
+                         "cms -sign -binary -in content.bin -outform DER -out later.sig -signer '" +
+                             later.certificateFile + "' -inkey '" +
+                             std::filesystem::path(later.certificateFile).replace_extension(".key").string() + "'",
                          &printed),
               0)
         << printed;

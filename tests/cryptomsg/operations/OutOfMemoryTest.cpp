@@ -1,9 +1,9 @@
 // Decrypting a valid envelope with too little memory to hold it twice: the
 // user is told memory ran out, never that the file is damaged.
 
-#include "tests/support/ChildProcess.h"
 #include "cryptomsg/operations/Operations.h"
 #include "tests/cryptomsg/operations/TestTabs.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TestStore.h"
 

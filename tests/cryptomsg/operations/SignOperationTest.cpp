@@ -101,8 +101,8 @@ TEST_F(SignOperationTest, AnEmptyFileAndAnExistingSignatureAreHandledPlainly)
     ASSERT_TRUE(SignOperation(tab, desktop).succeeded);
     EXPECT_NE(ReadFile(source + ".sig"), "old signature");
     std::string printed;
-    EXPECT_EQ(RunOpenSsl(store.path(""), "cms -verify -binary -noverify -inform DER -in report.pdf.sig -content report.pdf",
-                         &printed),
+    EXPECT_EQ(RunOpenSsl(store.path(""),
+                         "cms -verify -binary -noverify -inform DER -in report.pdf.sig -content report.pdf", &printed),
               0)
         << printed;
 }

@@ -49,10 +49,7 @@ struct TestEncryptTab : EncryptTab {
     void clearCertificateFile() override { certificate.clear(); }
     void clearFileLabel() override { fileLabel = false; }
     void disableEncryptButton() override { encryptButton = false; }
-    void resetControls() override
-    {
-        fileLabel = false, encryptButton = false, fromFile = false, controlsReset = true;
-    }
+    void resetControls() override { fileLabel = false, encryptButton = false, fromFile = false, controlsReset = true; }
 };
 
 struct TestDecryptTab : DecryptTab {

@@ -113,7 +113,9 @@ TEST_F(VerifyOperationTest, OpensslSignaturesVerify)
     const auto& first = store.get("gost2012_256");
     const auto& second = store.get("gost2012_512");
     const std::string folder = store.path("");
-    auto key = [](const TestCertificate& c) { return c.certificateFile.substr(0, c.certificateFile.size() - 4) + ".key"; };
+    auto key = [](const TestCertificate& c) {
+        return c.certificateFile.substr(0, c.certificateFile.size() - 4) + ".key";
+    };
     struct Case {
         const char* name;
         std::string args;
@@ -127,19 +129,24 @@ TEST_F(VerifyOperationTest, OpensslSignaturesVerify)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string printed;
-        ASSERT_EQ(RunOpenSsl(folder, "cms -sign -binary -outform DER -in contract.txt -out os.sig " + c.args, &printed), 0)
+        ASSERT_EQ(RunOpenSsl(folder, "cms -sign -binary -outform DER -in contract.txt -out os.sig " + c.args, &printed),
+                  0)
             << printed;
         desktop = FakeDesktop{};
         const TestVerifyTab tab = Verify(store.path("os.sig"));
         ASSERT_EQ(tab.report.size(), 8u);
         EXPECT_EQ(tab.report[1], "V - Подпись математически верна...");
-        EXPECT_TRUE(tab.report[5] == Subject("gost2012_256") || tab.report[5] == Subject("gost2012_512")) << tab.report[5];
+        EXPECT_TRUE(tab.report[5] == Subject("gost2012_256") || tab.report[5] == Subject("gost2012_512"))
+            << tab.report[5];
     }
     // Base64 text with LF line ends (openssl's PEM body) and 64-column lines.
     std::string printed;
-    ASSERT_EQ(RunOpenSsl(folder, "cms -sign -binary -noattr -outform DER -in contract.txt -out os.der -signer " +
-                                     first.certificateFile + " -inkey " + key(first), &printed), 0);
-      ASSERT_EQ(RunOpenSsl(folder, "base64 -in os.der -out os.p7s", &printed, false), 0);
+    ASSERT_EQ(RunOpenSsl(folder,
+                         "cms -sign -binary -noattr -outform DER -in contract.txt -out os.der -signer " +
+                             first.certificateFile + " -inkey " + key(first),
+                         &printed),
+              0);
+    ASSERT_EQ(RunOpenSsl(folder, "base64 -in os.der -out os.p7s", &printed, false), 0);
     desktop = FakeDesktop{};
     EXPECT_EQ(Verify(store.path("os.p7s")).report.at(1), "V - Подпись математически верна...");
 }
@@ -192,11 +199,11 @@ TEST(FirstLine, ArmourTestLooksAtTheFirstLineOnly)
     const Case cases[] = {
         {"MIIB", true},
         {"xxMI", true},
-        {"M\rI", true},                // carriage returns are no part of the line
-        {"\nMIIB", false},             // a blank first line
+        {"M\rI", true},    // carriage returns are no part of the line
+        {"\nMIIB", false}, // a blank first line
         {"-----BEGIN CMS-----\nMII", false},
         {std::string("ab\0MI", 5), false}, // the search stops at a zero byte
-        {"ab\x1aMI", false},            // text end-of-file mark
+        {"ab\x1aMI", false},               // text end-of-file mark
         {"Mi", false},
         {"", false},
         {std::string(10000, 'a') + "MI", true}, // a long first line is read to its end

@@ -26,9 +26,14 @@ TEST(CaseFold, LowersLettersOfEveryScript)
 
 TEST(CaseFold, KeepsBytesThatAreNotUtf8)
 {
-    EXPECT_EQ(FoldCase("A\xFF" "B"), "a\xFF" "b");
+    EXPECT_EQ(FoldCase("A\xFF"
+                       "B"),
+              "a\xFF"
+              "b");
     EXPECT_EQ(FoldCase("\xD0"), "\xD0") << "a lead byte at the end";
-    EXPECT_EQ(FoldCase("\xD0\x41"), "\xD0" "a") << "a lead byte without its continuation";
+    EXPECT_EQ(FoldCase("\xD0\x41"), "\xD0"
+                                    "a")
+        << "a lead byte without its continuation";
     EXPECT_EQ(FoldCase("\xE0\x81\x81"), "\xE0\x81\x81") << "an overlong \"A\" is no letter";
     EXPECT_EQ(FoldCase(std::string("\0Z", 2)), std::string("\0z", 2));
 }

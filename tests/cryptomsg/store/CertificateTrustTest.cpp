@@ -1,7 +1,7 @@
 // A signer's path to ROOT, checked on a root → intermediate → signer chain made by openssl.
 
-#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/CertificateTrust.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/TestStore.h"

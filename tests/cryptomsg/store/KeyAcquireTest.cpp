@@ -1,10 +1,10 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
-#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
-#include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/cryptoapi/KeyProviderInternal.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/TestStore.h"
 
@@ -128,8 +128,8 @@ TEST_F(KeyAcquire, ThreeWrongPasswordsFail)
     Acquired acquired = Acquire(store.context("protected").get());
     EXPECT_FALSE(acquired.ok);
     EXPECT_EQ(acquired.error, codes::InvalidPassword);
-    EXPECT_EQ(desktop.calls, (std::vector<std::string>{"password: protected #1", "password: protected #2",
-                                                       "password: protected #3"}));
+    EXPECT_EQ(desktop.calls,
+              (std::vector<std::string>{"password: protected #1", "password: protected #2", "password: protected #3"}));
 }
 
 TEST_F(KeyAcquire, RightPasswordAfterAWrongOne)
@@ -197,8 +197,9 @@ TEST(EngineMissing, GostKeyFailsWithProviderNotFound)
     const std::string engines = store.path("no-engines");
     std::filesystem::create_directories(engines);
     const std::string output = store.path("child.txt");
-    const std::string command = std::string(kEngineMissingChild) + "=1 OPENSSL_ENGINES='" + engines +
-                                "' '" + std::filesystem::read_symlink("/proc/self/exe").string() + "' --gtest_filter=EngineMissingChild.* >'" + output + "' 2>&1";
+    const std::string command = std::string(kEngineMissingChild) + "=1 OPENSSL_ENGINES='" + engines + "' '" +
+                                std::filesystem::read_symlink("/proc/self/exe").string() +
+                                "' --gtest_filter=EngineMissingChild.* >'" + output + "' 2>&1";
     const int status = std::system(command.c_str());
     const std::string log = ReadFile(output);
     EXPECT_EQ(status, 0) << log;

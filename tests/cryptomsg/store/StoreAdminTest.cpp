@@ -1,6 +1,6 @@
-#include "cryptomsg/store/CertificateDescription.h"
-#include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/CertificateDescription.h"
 #include "tests/support/TestStore.h"
 
 #include <gtest/gtest.h>

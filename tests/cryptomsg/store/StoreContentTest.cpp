@@ -1,8 +1,8 @@
 // How the store pairs the certificates and keys it finds in its folder.
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
-#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
 #include "cryptomsg/store/StoreAdmin.h"
@@ -44,8 +44,8 @@ struct Pair {
     {
         BioPtr bio(BIO_new(BIO_s_mem()));
         PEM_write_bio_PKCS8PrivateKey(bio.get(), made.key.get(), password.empty() ? nullptr : EVP_aes_256_cbc(),
-                                      password.empty() ? nullptr : password.data(),
-                                      static_cast<int>(password.size()), nullptr, nullptr);
+                                      password.empty() ? nullptr : password.data(), static_cast<int>(password.size()),
+                                      nullptr, nullptr);
         return Text(bio.get());
     }
     // nidCertificates -1 leaves the certificate readable without the password.

@@ -1,7 +1,7 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
-#include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/store/CertificateDescription.h"
 #include "tests/support/TestStore.h"
 
 #include <gtest/gtest.h>
