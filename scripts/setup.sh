@@ -9,12 +9,13 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 # Build and run: compiler, CMake, Qt 6 and its own translations, OpenSSL 3 with its GOST engine,
 # the 7-Zip library.
-# Tests: GoogleTest and GoogleMock, the openssl tool the interoperability tests run.
+# Tests: GoogleTest and GoogleMock, the openssl tool the interoperability tests run,
+# clang-format for the formatting check.
 # Package: dpkg-shlibdeps (dpkg-dev) and file, which CPack runs to find the binaries;
 # the validators of the desktop data.
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libssl-dev
           libengine-gost-openssl p7zip-full
-          libgtest-dev libgmock-dev openssl
+          libgtest-dev libgmock-dev openssl clang-format
           dpkg-dev file desktop-file-utils appstream)
 
 packages_only=false
