@@ -96,21 +96,4 @@ std::string CrlPem(X509_CRL* crl)
     return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
 }
 
-std::string CrlThumbprint(X509_CRL* crl)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (X509_CRL_digest(crl, EVP_sha1(), digest, &length) != 1) {
-        ERR_clear_error();
-        return {};
-    }
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += digits[digest[i] >> 4];
-        text += digits[digest[i] & 15];
-    }
-    return text;
-}
-
 } // namespace ordalis

@@ -28,7 +28,4 @@ X509CrlPtr DecodeCrl(std::span<const unsigned char> der);
 // PEM text of a CRL.
 std::string CrlPem(X509_CRL* crl);
 
-// The SHA-1 of the DER CRL, upper-case hex: the name of its file in a store.
-std::string CrlThumbprint(X509_CRL* crl);
-
 } // namespace ordalis

@@ -2,6 +2,7 @@
 
 #include "cryptomsg/cryptoapi/Ossl.h"
 
+#include <openssl/crypto.h>
 #include <openssl/err.h>
 
 namespace ordalis {
@@ -18,21 +19,35 @@ std::string CertificateSerialHex(const X509* certificate)
     return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
 }
 
-std::string CertificateThumbprint(const X509* certificate)
+namespace {
+
+// A SHA-1 digest as upper-case hex; empty (and no error queued) when it failed.
+std::string UpperHexDigest(bool made, const unsigned char* digest, unsigned int length)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (X509_digest(certificate, EVP_sha1(), digest, &length) != 1) {
+    char text[2 * EVP_MAX_MD_SIZE + 1];
+    if (!made || OPENSSL_buf2hexstr_ex(text, sizeof text, nullptr, digest, length, '\0') != 1) {
         ERR_clear_error();
         return {};
     }
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += digits[digest[i] >> 4];
-        text += digits[digest[i] & 15];
-    }
     return text;
+}
+
+} // namespace
+
+std::string CertificateThumbprint(const X509* certificate)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const bool made = X509_digest(certificate, EVP_sha1(), digest, &length) == 1;
+    return UpperHexDigest(made, digest, length);
+}
+
+std::string CrlThumbprint(X509_CRL* crl)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const bool made = X509_CRL_digest(crl, EVP_sha1(), digest, &length) == 1;
+    return UpperHexDigest(made, digest, length);
 }
 
 } // namespace ordalis

@@ -12,4 +12,7 @@ std::string CertificateSerialHex(const X509* certificate);
 // The SHA-1 thumbprint of the DER certificate, upper-case hex.
 std::string CertificateThumbprint(const X509* certificate);
 
+// The SHA-1 of the DER CRL, upper-case hex: the name of its file in a store.
+std::string CrlThumbprint(X509_CRL* crl);
+
 } // namespace ordalis
