@@ -6,7 +6,7 @@
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
-#include "cryptomsg/messages/SignatureInspection.h"
+#include "cryptomsg/messages/SignatureExamination.h"
 #include "cryptomsg/operations/VerifyDetachedSignature.h"
 #include "cryptomsg/store/CertificateBundle.h"
 #include "cryptomsg/store/CertificateTrust.h"
@@ -175,7 +175,7 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
         content = FileContent::load(file);
     const ByteView contentView = content ? ByteView(content->data(), content->length()) : ByteView();
     const std::vector<X509Ptr> atHand = CertificatesAtHand(choices);
-    const SignatureReport report = InspectSignature(der, content ? &contentView : nullptr, Borrowed(atHand));
+    const SignatureReport report = ExamineSignature(der, content ? &contentView : nullptr, Borrowed(atHand));
 
     CliVerifyTab tab(file, signature, desktop);
     CertContextPtr signer;

@@ -60,6 +60,6 @@ struct SignatureReport {
 // checked only against the same bytes. Signers whose certificate the message
 // lacks are looked for among others (matched by issuer and serial number or by
 // subject key identifier).
-SignatureReport InspectSignature(ByteView der, const ByteView* content, std::span<X509* const> others = {});
+SignatureReport ExamineSignature(ByteView der, const ByteView* content, std::span<X509* const> others = {});
 
 } // namespace ordalis

@@ -1,4 +1,4 @@
-#include "cryptomsg/messages/SignatureInspection.h"
+#include "cryptomsg/messages/SignatureExamination.h"
 
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
@@ -143,7 +143,7 @@ bool SameBytes(const ASN1_OCTET_STRING* held, ByteView content)
            (content.empty() || std::memcmp(ASN1_STRING_get0_data(held), content.data(), content.size()) == 0);
 }
 
-void Inspect(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const> others, SignatureReport& report)
+void Examine(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const> others, SignatureReport& report)
 {
     STACK_OF(X509)* carried = CMS_get1_certs(cms);
     for (int i = 0; carried && i < sk_X509_num(carried); ++i)
@@ -217,7 +217,7 @@ std::string SignatureFailureText(SignatureFailure failure)
     return {};
 }
 
-SignatureReport InspectSignature(ByteView der, const ByteView* content, std::span<X509* const> others)
+SignatureReport ExamineSignature(ByteView der, const ByteView* content, std::span<X509* const> others)
 {
     SignatureReport report;
     EnsureGostEngine();
@@ -225,7 +225,7 @@ SignatureReport InspectSignature(ByteView der, const ByteView* content, std::spa
     if (!cms)
         report.failure = SignatureFailure::NotASignature;
     else
-        Inspect(cms.get(), content, others, report);
+        Examine(cms.get(), content, others, report);
     ERR_clear_error();
     return report;
 }
