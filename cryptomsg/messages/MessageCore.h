@@ -19,15 +19,26 @@ namespace ordalis {
 // Content given in parts, taken in order as one content.
 using ContentView = std::span<const ByteView>;
 
+// Which signed attributes a signer gets.
+enum class SignatureForm {
+    // None: the signature covers the content's digest alone.
+    NoAttributes,
+    // CAdES-BES: content type, message digest, signing time and the ESS
+    // signing-certificate-v2 reference (hash of the signer's certificate with the
+    // signer's digest, its issuer and serial number).
+    CadesBes,
+};
+
 struct SignatureOptions {
     // The digest to sign with; null takes the one of the signer's GOST key algorithm.
     const EVP_MD* digest = nullptr;
     // The certificates the message carries, in this order; the signer's is carried only when listed.
     std::span<X509* const> certificates;
+    SignatureForm form = SignatureForm::NoAttributes;
 };
 
 // A SignedData with one signer, named by issuer and serial number, over the
-// content without signed attributes; the content is not carried (OutgoingMessage::carry
+// content with the signed attributes of options.form; the content is not carried (OutgoingMessage::carry
 // makes it an attached one). The key must be the signer certificate's.
 std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, ContentView content,
                                             const SignatureOptions& options);
@@ -35,6 +46,17 @@ std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, Content
 // The same message carrying the content it signs (which it borrows).
 std::optional<OutgoingMessage> SignAttached(X509* signer, EVP_PKEY* key, ByteView content,
                                             const SignatureOptions& options);
+
+// Adds a signer, with the signed attributes of options.form (at least content
+// type, message digest and signing time: a signer without them could only be
+// made by re-signing every signer there), to an existing SignedData over
+// content. Every signer already there must hold over content; they, the
+// certificates, the digest algorithms and a carried content are kept as they
+// are, and the signer's certificate is added when the message lacks it. When
+// a signer does not hold, nothing is made, the last error says why and *invalidSigner (when
+// given) is its index.
+std::optional<OutgoingMessage> AddSigner(ByteView signature, ContentView content, X509* signer, EVP_PKEY* key,
+                                         const SignatureOptions& options, std::size_t* invalidSigner = nullptr);
 
 struct SignatureCheck {
     X509Ptr signer;           // the signer's certificate as the message carries it, when found

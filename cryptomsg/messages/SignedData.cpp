@@ -1,30 +1,13 @@
-// The core's signing: a SignedData with one signer and no signed attributes.
+// The core's signing: a SignedData with one signer, with or without signed attributes.
 
 #include "common/ErrorCodes.h"
-#include "cryptomsg/cryptoapi/CryptoRuntime.h"
-#include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/messages/MessageCore.h"
+#include "cryptomsg/messages/SignerSetup.h"
 
 namespace ordalis {
 
 namespace {
-
-// Without CMS_BINARY the content would be canonicalised as text and the
-// signature would cover other bytes than the file's.
-constexpr unsigned kSignFlags = CMS_BINARY | CMS_NOATTR | CMS_DETACHED;
-
-// The digest of the signer's GOST key algorithm. Null with the last error set.
-const EVP_MD* KeyDigest(X509* signer)
-{
-    ASN1_OBJECT* keyAlgorithm = nullptr;
-    X509_PUBKEY_get0_param(&keyAlgorithm, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(signer));
-    const GostAlgorithm* gost = keyAlgorithm ? GostAlgorithmForKeyNid(OBJ_obj2nid(keyAlgorithm)) : nullptr;
-    const EVP_MD* md = gost ? EVP_get_digestbyname(gost->hashName) : nullptr;
-    if (!md)
-        FailWith(codes::UnknownAlgo);
-    return md;
-}
 
 bool AddCertificates(CMS_ContentInfo* cms, std::span<X509* const> certificates)
 {
@@ -63,22 +46,17 @@ std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, Content
         FailWith(codes::InvalidArg);
         return std::nullopt;
     }
-    if (!EnsureGostEngine())
-        return std::nullopt;
-    const EVP_MD* md = options.digest ? options.digest : KeyDigest(signer);
+    const EVP_MD* md = SignerDigest(signer, key, options);
     if (!md)
         return std::nullopt;
-    if (X509_check_private_key(signer, key) != 1) {
-        FailWith(codes::NoKeyProperty);
-        return std::nullopt;
-    }
-    CmsPtr cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, kSignFlags | CMS_PARTIAL));
+    const unsigned flags = SignerFlags(options.form) | CMS_DETACHED;
+    CmsPtr cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, flags | CMS_PARTIAL));
     if (!cms) {
         FailFromOpenSsl(codes::MsgError);
         return std::nullopt;
     }
     // The certificates are the caller's list, so the signer's is not added on its own.
-    if (!CMS_add1_signer(cms.get(), signer, key, md, kSignFlags | CMS_NOCERTS)) {
+    if (!CMS_add1_signer(cms.get(), signer, key, md, flags | CMS_NOCERTS)) {
         FailFromOpenSsl(codes::BadAlgId);
         return std::nullopt;
     }

@@ -4,6 +4,7 @@
 // Each reads and resets its tab, talks to the user through the desktop seam,
 // and throws Error for what the user must see in the error box.
 
+#include "cryptomsg/messages/MessageCore.h"
 #include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/operations/OperationTabs.h"
 
@@ -15,6 +16,8 @@ namespace ordalis {
 struct SignOptions {
     // The 7z library loaded for packing (bare name first, then the distribution folders).
     std::string sevenZipLibrary = "7z.so";
+    // The window's signatures have no signed attributes; the command line may ask for CAdES-BES.
+    SignatureForm form = SignatureForm::NoAttributes;
 };
 
 // What an operation wrote, for the command line's summary.

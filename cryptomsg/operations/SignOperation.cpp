@@ -8,6 +8,8 @@
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/messages/MessageSupport.h"
+#include "cryptomsg/operations/CoreSignature.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
@@ -93,23 +95,35 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     }
     provider.reset(acquired);
 
-    DWORD size = 0;
-    if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, nullptr, &size)) {
-        ReportFailedCall(desktop);
-        tab.uncheckAttached();
-        return {};
-    }
-    signedMessage.setSize(size);
-    size = static_cast<DWORD>(signedMessage.length());
     const LongStep signing{"Подпись файла", source, content.length()};
-    if (!RunLongCall(desktop, signing, [&] {
-            return CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size);
-        })) {
-        ReportFailedCall(desktop);
-        return {};
+    if (options.form != SignatureForm::NoAttributes) {
+        EvpPkeyPtr key = CertificateKey(certificate.get());
+        if (!key || !RunLongCall(desktop, signing, [&] {
+                return SignWithCore(certificate.get(), key.get(), attached, content.bytes(), options.form,
+                                    signedMessage);
+            })) {
+            ReportFailedCall(desktop);
+            tab.uncheckAttached();
+            return {};
+        }
+    } else {
+        DWORD size = 0;
+        if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, nullptr, &size)) {
+            ReportFailedCall(desktop);
+            tab.uncheckAttached();
+            return {};
+        }
+        signedMessage.setSize(size);
+        size = static_cast<DWORD>(signedMessage.length());
+        if (!RunLongCall(desktop, signing, [&] {
+                return CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size);
+            })) {
+            ReportFailedCall(desktop);
+            return {};
+        }
+        signedMessage.setSize(size);
     }
     desktop.showNotice("Подписанное сообщение создано");
-    signedMessage.setSize(size);
 
     std::string output;
     if (tab.base64Checked()) {

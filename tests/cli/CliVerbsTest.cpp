@@ -105,7 +105,8 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
     EXPECT_EQ(
         run.out,
         "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n"
-        "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]\n"
+        "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign SIG] "
+        "[--password-file F] [--json]\n"
         "  ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
         "[--trusted] [--json]\n"
         "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]\n"
@@ -125,8 +126,20 @@ TEST(CliVerbs, HelpSpeaksTheUsersLanguage)
         << program.out;
     const CliRun verb = RunWith({"decrypt", "--help"});
     EXPECT_NE(verb.out.find("Расшифровывает каждый ФАЙЛ.enc"), std::string::npos) << verb.out;
+    // Each sign form has its explanation and an example in both languages.
+    const std::string signRu = RunWith({"sign", "--help"}).out;
+    EXPECT_NE(signRu.find("--cades          CAdES-BES: подписанные атрибуты"), std::string::npos) << signRu;
+    EXPECT_NE(signRu.find("--cosign ПОДПИСЬ добавить подписавшего"), std::string::npos) << signRu;
+    EXPECT_NE(signRu.find("  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --attached\n"), std::string::npos);
+    EXPECT_NE(signRu.find("  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n"),
+              std::string::npos);
     const test::ScopedLanguage english("en_GB.UTF-8");
     EXPECT_NE(RunWith({"decrypt", "--help"}).out.find("Decrypts each FILE.enc"), std::string::npos);
+    const std::string sign = RunWith({"sign", "--help"}).out;
+    EXPECT_NE(sign.find("--cades          CAdES-BES: signed attributes"), std::string::npos) << sign;
+    EXPECT_NE(sign.find("--cosign SIG     add a signer"), std::string::npos) << sign;
+    EXPECT_NE(sign.find("  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n"),
+              std::string::npos);
 }
 
 } // namespace

@@ -44,7 +44,8 @@ TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
 {
     EXPECT_EQ(cli({""}), "sign verify encrypt decrypt --help");
     EXPECT_EQ(cli({"de"}), "decrypt");
-    EXPECT_EQ(cli({"sign", "--"}), "--json --help --cert --attached --base64 --pack --password-file");
+    EXPECT_EQ(cli({"sign", "--"}), "--json --help --cert --attached --base64 --pack --password-file --cades --cosign");
+    EXPECT_EQ(cli({"sign", "--cosign", "part"}), "partner.cer");
     EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --extract --signer-cert");
     EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");
     EXPECT_EQ(cli({"encrypt", "--"}), "--json --help --cert --cert-file");

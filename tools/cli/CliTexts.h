@@ -21,6 +21,16 @@ inline constexpr Text kNoSignatureFound{"No signature found for the file %1 (exp
                                         "Не найдена подпись к файлу %1 (ожидался %1.sig, .p7s, .p7m или .sgn)"};
 inline constexpr Text kExtractNeedsOneSignature{"--extract writes the content of one signature; give one signature",
                                                 "--extract пишет содержимое одной подписи; укажите одну подпись"};
+inline constexpr Text kCosignNeedsOneFile{"--cosign adds a signer to the signature of one file; give one file",
+                                          "--cosign добавляет подпись к подписи одного файла; укажите один файл"};
+// "--attached does not go with --cosign: ..."
+inline constexpr Text kCosignKeepsTheSignaturesForm{
+    "%1 does not go with --cosign: the signature keeps its own form and encoding",
+    "%1 не сочетается с --cosign: подпись сохраняет свой вид и кодировку"};
+inline constexpr Text kCosignOverInvalidSigner{
+    "%1 is not a valid signature of %2 (signer %3: %4); no signer was added and the file is unchanged",
+    "%1 не является верной подписью файла %2 (подписавший %3: %4); подпись не добавлена, файл не изменен"};
+inline constexpr Text kSignerAdded{"Signer added to %1", "Подпись добавлена в %1"};
 
 inline constexpr Text kProgramHelpHead{
     "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n",

@@ -5,18 +5,44 @@
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
+#include "tools/cli/Cosign.h"
 #include "tools/cli/SignaturePairs.h"
 #include "tools/cli/VerifyFile.h"
 
 namespace ordalis::cli {
 
+namespace {
+
+// Adds a signer to the signature --cosign names, for the one file given.
+int RunCosign(const CliOptions& options, Batch& batch, SignatureForm form)
+{
+    for (const char* fixed : {"--attached", "--base64", "--pack"})
+        if (options.flag(fixed))
+            throw UsageError(tools::Say(texts::kCosignKeepsTheSignaturesForm, {fixed}));
+    if (options.files().size() != 1)
+        throw UsageError(tools::Say(texts::kCosignNeedsOneFile));
+    if (!batch.useCertificate(options.value("--cert"), true))
+        return 2;
+    const std::vector<Job> jobs = {{options.files()[0], *options.value("--cosign")}};
+    return batch.run(jobs, [form](const Job& job, TerminalDesktop& desktop) {
+        return CosignFile(job.file, job.signature, form, desktop);
+    });
+}
+
+} // namespace
+
 int RunSign(const CliOptions& options, Batch& batch)
 {
+    SignOptions signing;
+    if (options.flag("--cades"))
+        signing.form = SignatureForm::CadesBes;
+    if (options.value("--cosign"))
+        return RunCosign(options, batch, signing.form);
     if (!batch.useCertificate(options.value("--cert"), true))
         return 2;
     return batch.run(SingleFiles(options.files()), [&](const Job& job, TerminalDesktop& desktop) {
         CliSignTab tab(job.file, options.flag("--pack"), options.flag("--base64"), options.flag("--attached"));
-        return SignOperation(tab, desktop);
+        return SignOperation(tab, desktop, signing);
     });
 }
 

@@ -9,18 +9,26 @@ namespace ordalis::cli {
 namespace {
 
 constexpr std::string_view kSignHelp =
-    "ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]\n"
+    "ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--password-file F] [--json]\n"
+    "ordalis-cli sign FILE --cosign SIGNATURE [--cert ID] [--cades] [--password-file F] [--json]\n"
     "  Signs each FILE and writes FILE.sig (DER) or, with --base64, FILE.p7s beside it.\n"
     "  --cert ID        certificate: serial number, SHA-1 thumbprint or a unique part of the subject\n"
     "                   (without it, a terminal lists the certificates with keys and asks)\n"
     "  --attached       put the file's content inside the signature\n"
     "  --base64         write Base64 text (.p7s) instead of DER (.sig)\n"
     "  --pack           also pack the file and its signature into FILE.sig.7z\n"
+    "  --cades          CAdES-BES: signed attributes with the signing time and a reference\n"
+    "                   to the signer's certificate (without it: no signed attributes)\n"
+    "  --cosign SIG     add a signer to the existing signature SIG of FILE, once every signer\n"
+    "                   there is valid over FILE; SIG keeps its form and encoding\n"
+    "                   (the added signer always has content type, digest and signing time)\n"
     "  --password-file F  first line of F is the key's password (else asked once per key)\n"
     "  --json           one JSON object per file on standard output\n"
     "Examples:\n"
     "  ordalis-cli sign report.pdf --cert 'Иванов'\n"
-    "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n";
+    "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n"
+    "  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --attached\n"
+    "  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n";
 
 constexpr std::string_view kVerifyHelp =
     "ordalis-cli verify FILE SIGNATURE [FILE SIGNATURE...] [OPTIONS]\n"
@@ -60,18 +68,26 @@ constexpr std::string_view kDecryptHelp =
     "  ordalis-cli decrypt *.enc --password-file ~/.key-password\n";
 
 constexpr std::string_view kSignHelpRu =
-    "ordalis-cli sign ФАЙЛ... [--cert ID] [--attached] [--base64] [--pack] [--password-file Ф] [--json]\n"
+    "ordalis-cli sign ФАЙЛ... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--password-file Ф] [--json]\n"
+    "ordalis-cli sign ФАЙЛ --cosign ПОДПИСЬ [--cert ID] [--cades] [--password-file Ф] [--json]\n"
     "  Подписывает каждый ФАЙЛ и пишет рядом ФАЙЛ.sig (DER) или, с --base64, ФАЙЛ.p7s.\n"
     "  --cert ID        сертификат: серийный номер, отпечаток SHA-1 или часть имени субъекта,\n"
     "                   подходящая только к нему (без него терминал покажет сертификаты с ключом и спросит)\n"
     "  --attached       вложить содержимое файла в подпись\n"
     "  --base64         писать текст Base64 (.p7s) вместо DER (.sig)\n"
     "  --pack           также упаковать файл и его подпись в ФАЙЛ.sig.7z\n"
+    "  --cades          CAdES-BES: подписанные атрибуты со временем подписания и ссылкой\n"
+    "                   на сертификат подписавшего (без него подписанных атрибутов нет)\n"
+    "  --cosign ПОДПИСЬ добавить подписавшего в имеющуюся ПОДПИСЬ к ФАЙЛУ, если все подписи\n"
+    "                   в ней верны для ФАЙЛА; ПОДПИСЬ сохраняет свой вид и кодировку\n"
+    "                   (у добавленной подписи всегда есть тип содержимого, хэш и время подписания)\n"
     "  --password-file Ф  пароль ключа в первой строке файла Ф (иначе спрашивается один раз для ключа)\n"
     "  --json           по одному объекту JSON на файл в стандартный вывод\n"
     "Примеры:\n"
     "  ordalis-cli sign report.pdf --cert 'Иванов'\n"
-    "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n";
+    "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n"
+    "  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --attached\n"
+    "  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n";
 
 constexpr std::string_view kVerifyHelpRu =
     "ordalis-cli verify ФАЙЛ ПОДПИСЬ [ФАЙЛ ПОДПИСЬ...] [ПАРАМЕТРЫ]\n"
@@ -116,9 +132,11 @@ const std::vector<Verb>& Verbs()
 {
     static const std::vector<Verb> verbs = {
         {"sign",
-         {"--cert", "--attached", "--base64", "--pack", "--password-file"},
-         {"ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--password-file F] [--json]",
-          "ordalis-cli sign ФАЙЛ... [--cert ID] [--attached] [--base64] [--pack] [--password-file Ф] [--json]"},
+         {"--cert", "--attached", "--base64", "--pack", "--password-file", "--cades", "--cosign"},
+         {"ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign SIG] "
+          "[--password-file F] [--json]",
+          "ordalis-cli sign ФАЙЛ... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign ПОДПИСЬ] "
+          "[--password-file Ф] [--json]"},
          {kSignHelp, kSignHelpRu},
          {{"signed", "подписано"}, {}, {"failed", "не удалось"}},
          RunSign},
@@ -163,6 +181,7 @@ const std::vector<CliOption>& CliOptionList()
         {"--attached", OptionValue::None}, {"--base64", OptionValue::None},    {"--pack", OptionValue::None},
         {"--json", OptionValue::None},     {"--help", OptionValue::None},      {"--details", OptionValue::None},
         {"--trusted", OptionValue::None},  {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
+        {"--cades", OptionValue::None},    {"--cosign", OptionValue::File},
     };
     return options;
 }
