@@ -1,5 +1,6 @@
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/ErrorCodes.h"
 #include "common/FileContent.h"
 #include "common/SystemError.h"
 #include "common/UserTexts.h"
@@ -10,6 +11,7 @@
 #include "cryptomsg/store/StoreApi.h"
 
 #include <limits>
+#include <vector>
 
 namespace ordalis {
 
@@ -25,25 +27,28 @@ CertContextPtr ChooseRecipient(EncryptTab& tab, DesktopSeam& desktop, HCERTSTORE
                                                        static_cast<DWORD>(certificateBytes.length())));
 }
 
-// Encrypts source for the recipient and writes the enveloped message; returns the output name.
-std::string EncryptFor(PCCERT_CONTEXT recipient, const std::string& sourceName, const FileContent& source,
-                       DesktopSeam& desktop)
+// Encrypts source for the recipients (the first one's key algorithm names the
+// content cipher) and writes the enveloped message; returns the output name.
+std::string EncryptFor(std::span<const PCCERT_CONTEXT> recipientList, const std::string& sourceName,
+                       const FileContent& source, DesktopSeam& desktop)
 {
     CRYPT_ENCRYPT_MESSAGE_PARA para{};
     para.cbSize = kEncryptMessageParaSize;
     para.dwMsgEncodingType = kEncodingType;
-    para.ContentEncryptionAlgorithm.pszObjId = recipient->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
-    PCCERT_CONTEXT recipients[] = {recipient};
+    para.ContentEncryptionAlgorithm.pszObjId =
+        recipientList.front()->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
+    std::vector<PCCERT_CONTEXT> recipients(recipientList.begin(), recipientList.end());
+    const DWORD count = static_cast<DWORD>(recipients.size());
 
     DWORD size = 0;
-    Win32Check(
-        CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()), nullptr, &size));
+    Win32Check(CryptEncryptMessage(&para, count, recipients.data(), source.data(), static_cast<DWORD>(source.length()),
+                                   nullptr, &size));
     ByteBuffer output;
     output.setSize(size);
     size = static_cast<DWORD>(output.length());
     const LongStep encrypting{"Шифрование файла", sourceName, source.length()};
     Win32Check(RunLongCall(desktop, encrypting, [&] {
-        return CryptEncryptMessage(&para, 1, recipients, source.data(), static_cast<DWORD>(source.length()),
+        return CryptEncryptMessage(&para, count, recipients.data(), source.data(), static_cast<DWORD>(source.length()),
                                    output.data(), &size);
     }));
     output.setSize(size);
@@ -76,7 +81,8 @@ OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop)
             tab.clearFileToEncrypt();
         } else {
             try {
-                outputName = EncryptFor(recipient.get(), sourceName, source, desktop);
+                const PCCERT_CONTEXT only[] = {recipient.get()};
+                outputName = EncryptFor(only, sourceName, source, desktop);
             } catch (...) {
                 recipient.reset();
                 throw;
@@ -90,6 +96,24 @@ OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop)
     desktop.openFolder(FolderOf(sourceName));
     tab.clearFileToEncrypt();
     tab.clearCertificateFile();
+    return {true, {outputName}};
+}
+
+OperationResult EncryptOperationFor(EncryptTab& tab, DesktopSeam& desktop, std::span<const PCCERT_CONTEXT> recipients)
+{
+    if (recipients.empty())
+        throw Error(SystemErrorText(codes::InvalidArg));
+    const std::string sourceName = tab.fileToEncrypt();
+    std::string outputName;
+    {
+        ScopeExit resetTab([&tab] { tab.resetControls(); });
+        const FileContent source = FileContent::load(sourceName);
+        if (source.length() > std::numeric_limits<DWORD>::max())
+            throw Error(texts::kFileTooLarge);
+        outputName = EncryptFor(recipients, sourceName, source, desktop);
+    }
+    desktop.openFolder(FolderOf(sourceName));
+    tab.clearFileToEncrypt();
     return {true, {outputName}};
 }
 

@@ -4,10 +4,12 @@
 // Each reads and resets its tab, talks to the user through the desktop seam,
 // and throws Error for what the user must see in the error box.
 
+#include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageCore.h"
 #include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/operations/OperationTabs.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,10 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
 // Runs VerifyDetachedSignature, then resets the tab's selection.
 OperationResult VerifyOperation(VerifyTab& tab, DesktopSeam& desktop);
 OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop);
+// Encrypts the tab's file into one envelope for every recipient given, instead
+// of the one its controls choose; the first recipient's key algorithm names the
+// content cipher.
+OperationResult EncryptOperationFor(EncryptTab& tab, DesktopSeam& desktop, std::span<const PCCERT_CONTEXT> recipients);
 OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop);
 
 } // namespace ordalis

@@ -31,13 +31,14 @@ TEST(CliVerbs, EachVerbTakesItsOwnOptions)
     } verbs[] = {
         {"sign", {"--cert", "--attached", "--base64", "--pack", "--password-file", "--json", "--help"}},
         {"verify", {"--details", "--trusted", "--extract", "--signer-cert", "--json", "--help"}},
-        {"encrypt", {"--cert", "--cert-file", "--json", "--help"}},
+        {"encrypt", {"--cert", "--cert-file", "--self", "--json", "--help"}},
         {"decrypt", {"--password-file", "--json", "--help"}},
     };
     const std::vector<std::string> valued = {"--cert", "--cert-file", "--password-file", "--extract", "--signer-cert"};
     for (const auto& verb : verbs) {
-        for (const char* option : {"--cert", "--cert-file", "--password-file", "--attached", "--base64", "--pack",
-                                   "--json", "--help", "--details", "--trusted", "--extract", "--signer-cert"}) {
+        for (const char* option :
+             {"--cert", "--cert-file", "--password-file", "--attached", "--base64", "--pack", "--json", "--help",
+              "--details", "--trusted", "--extract", "--signer-cert", "--self"}) {
             std::vector<std::string> args = {verb.verb, "a.txt", option};
             if (std::count(valued.begin(), valued.end(), option))
                 args.push_back("value");
@@ -83,18 +84,19 @@ CliRun RunWith(const std::vector<std::string>& args)
     return run;
 }
 
-TEST(CliVerbs, EncryptNeedsExactlyOneRecipientOption)
+TEST(CliVerbs, EncryptNeedsARecipient)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"encrypt", "a.txt"}, {"encrypt", "a.txt", "--cert", "x", "--cert-file", "y.cer"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"encrypt", "a.txt"}, {"encrypt", "a.txt", "--json", "--", "--self"}}) {
         const CliRun run = RunWith(args);
         EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.err, "ordalis-cli: encrypt needs exactly one of --cert and --cert-file\n"
+        EXPECT_EQ(run.err, "ordalis-cli: encrypt needs a recipient: --cert ID, --cert-file CERT.cer or --self\n"
                            "'ordalis-cli --help' lists the commands.\n");
         EXPECT_TRUE(run.out.empty());
         const test::ScopedLanguage russian("ru_RU.UTF-8");
-        EXPECT_EQ(RunWith(args).err, "ordalis-cli: для encrypt нужен ровно один из параметров --cert или --cert-file\n"
-                                     "'ordalis-cli --help' перечисляет команды.\n");
+        EXPECT_EQ(RunWith(args).err,
+                  "ordalis-cli: для encrypt нужен получатель: --cert ID, --cert-file СЕРТ.cer или --self\n"
+                  "'ordalis-cli --help' перечисляет команды.\n");
     }
 }
 
@@ -109,7 +111,7 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
         "[--password-file F] [--json]\n"
         "  ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
         "[--trusted] [--json]\n"
-        "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]\n"
+        "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer | --self)... [--json]\n"
         "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"
         "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"
         "1 a signature is invalid (verify), 2 any other failure.\n");
@@ -140,6 +142,30 @@ TEST(CliVerbs, HelpSpeaksTheUsersLanguage)
     EXPECT_NE(sign.find("--cosign SIG     add a signer"), std::string::npos) << sign;
     EXPECT_NE(sign.find("  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n"),
               std::string::npos);
+}
+
+TEST(CliVerbs, EncryptHelpOwnsUpToTheCiphersItDoesNotWrite)
+{
+    const struct {
+        const char* locale;
+        std::vector<std::string> phrases;
+    } languages[] = {
+        {"en_GB.UTF-8",
+         {"(--cert ID | --cert-file CERT.cer | --self)...", "Kuznyechik and Magma envelopes are not written",
+          "Decrypting such envelopes from other programs works",
+          "ordalis-cli encrypt contract.pdf --cert-file partner.cer --cert 'Петров' --self\n"}},
+        {"ru_RU.UTF-8",
+         {"(--cert ID | --cert-file СЕРТ.cer | --self)...", "Конверты с шифрами Кузнечик и Магма не пишутся",
+          "Такие конверты из других программ расшифровываются",
+          "ordalis-cli encrypt contract.pdf --cert-file partner.cer --cert 'Петров' --self\n"}},
+    };
+    for (const auto& language : languages) {
+        const test::ScopedLanguage chosen(language.locale);
+        const CliRun run = RunWith({"encrypt", "--help"});
+        EXPECT_EQ(run.status, 0);
+        for (const std::string& phrase : language.phrases)
+            EXPECT_NE(run.out.find(phrase), std::string::npos) << language.locale << ": " << phrase << "\n" << run.out;
+    }
 }
 
 } // namespace

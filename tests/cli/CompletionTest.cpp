@@ -48,7 +48,7 @@ TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
     EXPECT_EQ(cli({"sign", "--cosign", "part"}), "partner.cer");
     EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --extract --signer-cert");
     EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");
-    EXPECT_EQ(cli({"encrypt", "--"}), "--json --help --cert --cert-file");
+    EXPECT_EQ(cli({"encrypt", "--"}), "--json --help --cert --cert-file --self");
     EXPECT_EQ(cli({"decrypt", "--p"}), "--password-file");
     EXPECT_EQ(cli({"encrypt", "--cert-file", "part"}), "partner.cer");
     EXPECT_EQ(cli({"sign", "--password-file", "part"}), "partner.cer");

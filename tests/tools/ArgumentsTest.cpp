@@ -56,6 +56,19 @@ TEST(Arguments, Refusals)
     EXPECT_EQ(ParseArguments({"--cert", "x", "--cert", "y"}, grammar).value("--cert"), "y") << "the last one counts";
 }
 
+TEST(Arguments, SequenceKeepsEveryOptionInItsOrder)
+{
+    const ParsedArguments parsed =
+        ParseArguments({"--cert", "b", "f", "--yes", "--cert", "a", "--cert", "b"}, Grammar());
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"--cert", "b"}, {"--yes", ""}, {"--cert", "a"}, {"--cert", "b"}};
+    EXPECT_EQ(parsed.sequence, expected);
+    EXPECT_EQ(parsed.positional, std::vector<std::string>{"f"});
+    ArgumentGrammar grammar = Grammar();
+    grammar.doubleDashEndsOptions = true;
+    EXPECT_TRUE(ParseArguments({"--", "--cert", "x"}, grammar).sequence.empty()) << "words after -- are no options";
+}
+
 TEST(Arguments, DoubleDashEndsTheOptionsWhenTheGrammarSaysSo)
 {
     ArgumentGrammar grammar = Grammar();

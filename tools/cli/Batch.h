@@ -28,6 +28,7 @@ public:
     Batch(const Verb& verb, bool json, Terminal& terminal);
 
     TerminalDesktop& desktop() { return m_desktop; }
+    Terminal& terminal() { return m_terminal; }
 
     // Makes the certificate dialog answer with the certificate --cert names
     // (or, without one, that the user picks). False, having said why, when none.

@@ -12,12 +12,6 @@ namespace ordalis::cli {
 
 namespace {
 
-std::string Line(PCCERT_CONTEXT certificate)
-{
-    const CertificateDescription d = DescribeCertificate(certificate);
-    return tools::Say(texts::kCertificateLine, {d.subject, d.serialHex, d.validTo});
-}
-
 std::vector<CertContextPtr> KeyedCertificates(HCERTSTORE store)
 {
     std::vector<CertContextPtr> found;
@@ -35,7 +29,7 @@ CertContextPtr AskForOne(std::vector<CertContextPtr> candidates, Terminal& termi
         return nullptr;
     }
     for (std::size_t i = 0; i < candidates.size(); ++i)
-        terminal.err << "  " << i + 1 << ") " << Line(candidates[i].get()) << "\n";
+        terminal.err << "  " << i + 1 << ") " << CertificateLine(candidates[i].get()) << "\n";
     terminal.err << tools::Say(texts::kCertificateNumber) << std::flush;
     std::string answer;
     std::getline(terminal.in, answer);
@@ -52,6 +46,12 @@ CertContextPtr AskForOne(std::vector<CertContextPtr> candidates, Terminal& termi
 }
 
 } // namespace
+
+std::string CertificateLine(PCCERT_CONTEXT certificate)
+{
+    const CertificateDescription d = DescribeCertificate(certificate);
+    return tools::Say(texts::kCertificateLine, {d.subject, d.serialHex, d.validTo});
+}
 
 CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool needKey, Terminal& terminal,
                                  std::string& problem)
@@ -76,8 +76,23 @@ CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool need
         problem = tools::Say(texts::kSeveralMatch, {*id});
     }
     for (const auto& match : matches)
-        problem += "\n  " + Line(match.get());
+        problem += "\n  " + CertificateLine(match.get());
     return nullptr;
+}
+
+CertContextPtr ChooseOwnCertificate(Terminal& terminal, std::string& problem)
+{
+    CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
+    std::vector<CertContextPtr> keyed = KeyedCertificates(store.get());
+    if (keyed.size() == 1)
+        return std::move(keyed.front());
+    if (keyed.size() > 1 && !terminal.interactive) {
+        problem = tools::Say(texts::kSeveralOwnCertificates);
+        for (const auto& candidate : keyed)
+            problem += "\n  " + CertificateLine(candidate.get());
+        return nullptr;
+    }
+    return AskForOne(std::move(keyed), terminal, problem);
 }
 
 } // namespace ordalis::cli

@@ -16,4 +16,12 @@ namespace ordalis::cli {
 CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool needKey, Terminal& terminal,
                                  std::string& problem);
 
+// The user's own certificate, one with a private key in the personal store:
+// the only one there, or the one the user picks on a terminal. Null with
+// problem set when there is none, or several and nobody can be asked.
+CertContextPtr ChooseOwnCertificate(Terminal& terminal, std::string& problem);
+
+// "subject (serial number …, valid to …)", as the lists of candidates show a certificate.
+std::string CertificateLine(PCCERT_CONTEXT certificate);
+
 } // namespace ordalis::cli

@@ -15,8 +15,13 @@ inline constexpr Text kNoFile{"no file given", "не указан ни один 
 // "option --x does not go with the command sign"
 inline constexpr Text kOptionNotForVerb{"option %1 does not go with the command %2",
                                         "параметр %1 не подходит к команде %2"};
-inline constexpr Text kEncryptNeedsOneRecipient{"encrypt needs exactly one of --cert and --cert-file",
-                                                "для encrypt нужен ровно один из параметров --cert или --cert-file"};
+inline constexpr Text kEncryptNeedsRecipient{
+    "encrypt needs a recipient: --cert ID, --cert-file CERT.cer or --self",
+    "для encrypt нужен получатель: --cert ID, --cert-file СЕРТ.cer или --self"};
+inline constexpr Text kNotDerCertificate{"%1 is not a certificate in DER form", "%1 не является сертификатом в DER"};
+inline constexpr Text kNotGostRecipient{
+    "the certificate %1 has no GOST key: envelopes are written for GOST R 34.10-2001 and 34.10-2012 keys only",
+    "у сертификата %1 ключ не ГОСТ: конверты пишутся только для ключей ГОСТ Р 34.10-2001 и 34.10-2012"};
 inline constexpr Text kNoSignatureFound{"No signature found for the file %1 (expected %1.sig, .p7s, .p7m or .sgn)",
                                         "Не найдена подпись к файлу %1 (ожидался %1.sig, .p7s, .p7m или .sgn)"};
 inline constexpr Text kExtractNeedsOneSignature{"--extract writes the content of one signature; give one signature",
@@ -51,6 +56,9 @@ inline constexpr Text kNoneChosen{"no certificate chosen", "сертификат
 inline constexpr Text kNoCertificateOption{"no certificate given (--cert ID)", "не указан сертификат (--cert ID)"};
 inline constexpr Text kNoSuchCertificate{"the store has no certificate \"%1\"", "в хранилище нет сертификата \"%1\""};
 inline constexpr Text kKeyedCertificatesAre{"; certificates with a key:", "; сертификаты с ключом:"};
+inline constexpr Text kSeveralOwnCertificates{
+    "--self: the store has several certificates with a key; name yours with --cert ID:",
+    "--self: в хранилище несколько сертификатов с ключом; укажите свой через --cert ID:"};
 inline constexpr Text kSeveralMatch{"\"%1\" matches several certificates:",
                                     "\"%1\" подходит к нескольким сертификатам:"};
 

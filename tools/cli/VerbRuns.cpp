@@ -2,10 +2,12 @@
 
 #include "common/Error.h"
 #include "tools/cli/Batch.h"
+#include "tools/cli/CertificateChoice.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
 #include "tools/cli/Cosign.h"
+#include "tools/cli/Recipients.h"
 #include "tools/cli/SignaturePairs.h"
 #include "tools/cli/VerifyFile.h"
 
@@ -64,15 +66,25 @@ int RunVerify(const CliOptions& options, Batch& batch)
 
 int RunEncrypt(const CliOptions& options, Batch& batch)
 {
-    const auto certId = options.value("--cert");
-    const auto certFile = options.value("--cert-file");
-    if (certId.has_value() == certFile.has_value())
-        throw UsageError(tools::Say(texts::kEncryptNeedsOneRecipient));
-    if (certId && !batch.useCertificate(certId, false))
+    if (!NamesRecipients(options.sequence))
+        throw UsageError(tools::Say(texts::kEncryptNeedsRecipient));
+    std::string problem;
+    const std::vector<CertContextPtr> chosen = ChooseRecipients(options.sequence, batch.terminal(), problem);
+    if (chosen.empty()) {
+        batch.terminal().err << "ordalis-cli: " << problem << "\n";
         return 2;
+    }
+    std::vector<PCCERT_CONTEXT> recipients;
+    for (const CertContextPtr& certificate : chosen) {
+        // Named here, as the envelope's refusal (for each file) cannot say which recipient it was.
+        if (!HasGostKey(certificate.get()))
+            batch.terminal().err << "ordalis-cli: "
+                                 << tools::Say(texts::kNotGostRecipient, {CertificateLine(certificate.get())}) << "\n";
+        recipients.push_back(certificate.get());
+    }
     return batch.run(SingleFiles(options.files()), [&](const Job& job, TerminalDesktop& desktop) {
-        CliEncryptTab tab(job.file, certFile.value_or(""));
-        return EncryptOperation(tab, desktop);
+        CliEncryptTab tab(job.file, "");
+        return EncryptOperationFor(tab, desktop, recipients);
     });
 }
 

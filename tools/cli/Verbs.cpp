@@ -52,13 +52,21 @@ constexpr std::string_view kVerifyHelp =
     "  ordalis-cli verify *.pdf --json\n";
 
 constexpr std::string_view kEncryptHelp =
-    "ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]\n"
-    "  Encrypts each FILE for one recipient into FILE.enc.\n"
+    "ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer | --self)... [--json]\n"
+    "  Encrypts each FILE into FILE.enc: one envelope that each recipient opens with their own key.\n"
+    "  Name any number of recipients, in any mix; a certificate named twice is listed once.\n"
+    "  Every recipient needs a GOST R 34.10-2001 or 34.10-2012 key; the content cipher is the one\n"
+    "  the first recipient's key goes with (GOST 28147-89).\n"
     "  --cert ID        recipient from the personal store (serial, thumbprint or subject part)\n"
     "  --cert-file F    recipient from a DER certificate file\n"
+    "  --self           you as well (your certificate with a key in the personal store; a terminal\n"
+    "                   asks which when there are several), so that you can decrypt it too\n"
+    "  Kuznyechik and Magma envelopes are not written: the GOST engine corrupts their content\n"
+    "  beyond its first key section. Decrypting such envelopes from other programs works.\n"
     "Examples:\n"
     "  ordalis-cli encrypt report.pdf --cert-file partner.cer\n"
-    "  ordalis-cli encrypt *.xlsx --cert 'ООО Ромашка'\n";
+    "  ordalis-cli encrypt *.xlsx --cert 'ООО Ромашка'\n"
+    "  ordalis-cli encrypt contract.pdf --cert-file partner.cer --cert 'Петров' --self\n";
 
 constexpr std::string_view kDecryptHelp =
     "ordalis-cli decrypt FILE... [--password-file F] [--json]\n"
@@ -111,13 +119,21 @@ constexpr std::string_view kVerifyHelpRu =
     "  ordalis-cli verify *.pdf --json\n";
 
 constexpr std::string_view kEncryptHelpRu =
-    "ordalis-cli encrypt ФАЙЛ... (--cert ID | --cert-file СЕРТ.cer) [--json]\n"
-    "  Шифрует каждый ФАЙЛ для одного получателя в ФАЙЛ.enc.\n"
+    "ordalis-cli encrypt ФАЙЛ... (--cert ID | --cert-file СЕРТ.cer | --self)... [--json]\n"
+    "  Шифрует каждый ФАЙЛ в ФАЙЛ.enc: один конверт, который каждый получатель открывает своим ключом.\n"
+    "  Получателей можно указать сколько угодно и в любом сочетании; сертификат, указанный дважды,\n"
+    "  входит один раз. У каждого получателя должен быть ключ ГОСТ Р 34.10-2001 или 34.10-2012;\n"
+    "  шифр содержимого тот, что соответствует ключу первого получателя (ГОСТ 28147-89).\n"
     "  --cert ID        получатель из личного хранилища (серийный номер, отпечаток или часть имени)\n"
     "  --cert-file Ф    получатель из файла сертификата в DER\n"
+    "  --self           также вы сами (ваш сертификат с ключом в личном хранилище; если их несколько,\n"
+    "                   терминал спросит, какой), чтобы вы тоже могли расшифровать\n"
+    "  Конверты с шифрами Кузнечик и Магма не пишутся: модуль GOST портит их содержимое\n"
+    "  после первой секции ключа. Такие конверты из других программ расшифровываются.\n"
     "Примеры:\n"
     "  ordalis-cli encrypt report.pdf --cert-file partner.cer\n"
-    "  ordalis-cli encrypt *.xlsx --cert 'ООО Ромашка'\n";
+    "  ordalis-cli encrypt *.xlsx --cert 'ООО Ромашка'\n"
+    "  ordalis-cli encrypt contract.pdf --cert-file partner.cer --cert 'Петров' --self\n";
 
 constexpr std::string_view kDecryptHelpRu =
     "ordalis-cli decrypt ФАЙЛ... [--password-file Ф] [--json]\n"
@@ -150,9 +166,9 @@ const std::vector<Verb>& Verbs()
          {{"valid", "верны"}, {"invalid", "неверны"}, {"failed", "не удалось"}},
          RunVerify},
         {"encrypt",
-         {"--cert", "--cert-file"},
-         {"ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer) [--json]",
-          "ordalis-cli encrypt ФАЙЛ... (--cert ID | --cert-file СЕРТ.cer) [--json]"},
+         {"--cert", "--cert-file", "--self"},
+         {"ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer | --self)... [--json]",
+          "ordalis-cli encrypt ФАЙЛ... (--cert ID | --cert-file СЕРТ.cer | --self)... [--json]"},
          {kEncryptHelp, kEncryptHelpRu},
          {{"encrypted", "зашифровано"}, {}, {"failed", "не удалось"}},
          RunEncrypt},
@@ -181,7 +197,7 @@ const std::vector<CliOption>& CliOptionList()
         {"--attached", OptionValue::None}, {"--base64", OptionValue::None},    {"--pack", OptionValue::None},
         {"--json", OptionValue::None},     {"--help", OptionValue::None},      {"--details", OptionValue::None},
         {"--trusted", OptionValue::None},  {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
-        {"--cades", OptionValue::None},    {"--cosign", OptionValue::File},
+        {"--cades", OptionValue::None},    {"--cosign", OptionValue::File},    {"--self", OptionValue::None},
     };
     return options;
 }

@@ -55,9 +55,11 @@ private:
             throw UsageError(m_grammar.unknownOption(name));
         if (m_grammar.repeatIsError && m_parsed.options.count(name))
             throw UsageError(Say(kGivenTwice, {name}));
-        m_parsed.options[name] = !rule->takesValue             ? std::string()
-                                 : equals != std::string::npos ? word.substr(equals + 1)
-                                                               : valueAfter(name);
+        const std::string value = !rule->takesValue             ? std::string()
+                                  : equals != std::string::npos ? word.substr(equals + 1)
+                                                                : valueAfter(name);
+        m_parsed.options[name] = value;
+        m_parsed.sequence.emplace_back(name, value);
     }
 
     std::string valueAfter(const std::string& name)

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ordalis::tools {
@@ -31,6 +32,8 @@ struct ArgumentGrammar {
 struct ParsedArguments {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options; // name → value, "" for a flag
+    // Every option word with its value, in the order given, repeats included.
+    std::vector<std::pair<std::string, std::string>> sequence;
     bool help = false;
 
     bool flag(const std::string& name) const { return options.count(name) != 0; }

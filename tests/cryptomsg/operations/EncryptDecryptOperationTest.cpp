@@ -263,3 +263,41 @@ TEST(DecryptedFileName, CutsFourCharacters)
     EXPECT_EQ(DecryptedFileName("/data/report.bin"), "/data/report");
     EXPECT_EQ(DecryptedFileName("abc"), "");
 }
+
+TEST_F(EncryptDecryptTest, GivenRecipientsAreUsedAndNoneIsAskedFor)
+{
+    const std::string file = Input("e.txt", "for two");
+    const CertContextPtr first = store.context("gost2001");
+    const CertContextPtr second = store.context("gost2012_512");
+    const PCCERT_CONTEXT recipients[] = {first.get(), second.get()};
+    TestEncryptTab tab;
+    tab.file = file;
+    const auto encrypted = EncryptOperationFor(tab, desktop, recipients);
+    ASSERT_TRUE(encrypted.succeeded);
+    EXPECT_EQ(encrypted.outputs, std::vector<std::string>{file + ".enc"});
+    EXPECT_EQ(desktop.notices, std::vector<std::string>{"Файл зашифрован"});
+    EXPECT_TRUE(desktop.certificateTitles.empty()) << "no dialog";
+    EXPECT_EQ(desktop.folders, std::vector<std::string>{store.path("")});
+    EXPECT_TRUE(tab.file.empty());
+    EXPECT_TRUE(tab.controlsReset);
+
+    // Each recipient's key opens it: the store is left with one of the two keys at a time.
+    for (const char* gone : {"gost2001", "gost2012_512"}) {
+        const std::string key = std::filesystem::path(store.get(gone).certificateFile).replace_extension(".key");
+        const std::string aside = store.path("aside.key");
+        ASSERT_EQ(::rename(key.c_str(), aside.c_str()), 0);
+        ::unlink(file.c_str());
+        FakeDesktop opening;
+        EXPECT_TRUE(Decrypt(file + ".enc", opening).succeeded) << "without " << gone;
+        EXPECT_EQ(ReadFile(file), "for two");
+        ASSERT_EQ(::rename(aside.c_str(), key.c_str()), 0);
+    }
+
+    TestEncryptTab none;
+    none.file = file;
+    EXPECT_THROW(EncryptOperationFor(none, desktop, {}), Error);
+    TestEncryptTab missing;
+    missing.file = store.path("missing.txt");
+    EXPECT_THROW(EncryptOperationFor(missing, desktop, recipients), Error);
+    EXPECT_TRUE(missing.controlsReset);
+}
