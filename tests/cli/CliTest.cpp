@@ -181,6 +181,47 @@ TEST_F(CliTest, CertificateChoiceErrorsListTheCandidates)
     EXPECT_NE(noCert.err.find("--cert"), std::string::npos);
 }
 
+// A certificate whose key is not in the store names itself as keyless for
+// signing, in either language, and still encrypts.
+TEST_F(CliTest, SigningRefusesACertificateWithoutItsKey)
+{
+    TestCertificateOptions withoutKey;
+    withoutKey.withKey = false;
+    const TestCertificate& keyless = store.add("keyless", KeyAlgorithm::Gost2012_256, withoutKey);
+
+    const CliRun english = cli({"sign", file("a.txt"), "--cert", "KEYLESS"});
+    EXPECT_EQ(english.status, 2);
+    EXPECT_EQ(english.err.rfind("ordalis-cli: the private key of the certificate CN=keyless, O=Ordalis Test (serial "
+                                "number " +
+                                    keyless.serialHex + ", valid to ",
+                                0),
+              0u)
+        << english.err;
+    EXPECT_NE(english.err.find(") is not in the store; it cannot sign\n"), std::string::npos) << english.err;
+    EXPECT_FALSE(FileExists(file("a.txt.sig")));
+    {
+        const ScopedLanguage russian("ru_RU.UTF-8");
+        const CliRun refused = cli({"sign", file("a.txt"), "--cert", keyless.thumbprint});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_NE(refused.err.find("ordalis-cli: закрытого ключа сертификата CN=keyless, O=Ordalis Test (серийный "
+                                   "номер " +
+                                   keyless.serialHex),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_NE(refused.err.find(") нет в хранилище; подписать им нельзя\n"), std::string::npos) << refused.err;
+    }
+
+    // Offered a list on the terminal, the user never sees it.
+    const CliRun prompted = cli({"sign", file("a.txt")}, "\n", true);
+    EXPECT_EQ(prompted.status, 2);
+    EXPECT_NE(prompted.err.find("CN=gost2001"), std::string::npos) << prompted.err;
+    EXPECT_EQ(prompted.err.find("keyless"), std::string::npos) << prompted.err;
+
+    const CliRun encrypted = cli({"encrypt", file("a.txt"), "--cert", "keyless"});
+    EXPECT_EQ(encrypted.status, 0) << encrypted.err;
+    EXPECT_TRUE(FileExists(file("a.txt.enc")));
+}
+
 TEST_F(CliTest, TerminalUserPicksACertificateAndGivesThePasswordOnce)
 {
     secret = std::string(kProtectedKeyPassword);

@@ -3,6 +3,7 @@
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
+#include "tests/support/ScopedLanguage.h"
 #include "tests/support/TestStore.h"
 #include "tools/store/StoreCommand.h"
 
@@ -81,6 +82,37 @@ TEST_F(OtherStores, RootImportShowsSubjectAndThumbprintAndWaitsForYes)
     EXPECT_EQ(ListStore("MY").certificates.size(), 0u);
 }
 
+TEST_F(OtherStores, TheRootQuestionIsAskedInTheUsersLanguage)
+{
+    const std::string thumbprint = opensslThumbprint(chain.root());
+    answer = "no";
+    EXPECT_EQ(run({"import", chain.root(), "--store", "ROOT"}).status, 2);
+    {
+        const ScopedLanguage russian("ru_RU.UTF-8");
+        answer = "нет";
+        EXPECT_EQ(run({"import", chain.root(), "--store", "ROOT"}).status, 2);
+    }
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0], "These certificates will be added to the trusted roots (ROOT):\n"
+                            "   CN=Test Root, O=Ordalis Test\n"
+                            "   SHA-1 thumbprint: " +
+                                thumbprint +
+                                "\n"
+                                "Signatures that lead up to them will be trusted. Add them? (yes/no): ");
+    EXPECT_EQ(questions[1], "В доверенные корневые (ROOT) будут добавлены сертификаты:\n"
+                            "   CN=Test Root, O=Ordalis Test\n"
+                            "   Отпечаток SHA-1:  " +
+                                thumbprint +
+                                "\n"
+                                "Подписи, которые к ним восходят, будут считаться доверенными. Добавить? (да/нет): ");
+    EXPECT_TRUE(filesOf("ROOT").empty());
+
+    // A yes is understood whatever the language.
+    answer = "да";
+    EXPECT_EQ(run({"import", chain.root(), "--store", "ROOT"}).status, 0);
+    EXPECT_EQ(ListStore("ROOT").certificates.size(), 1u);
+}
+
 TEST_F(OtherStores, RootImportOffATerminalNeedsYes)
 {
     const Outcome refused = run({"import", chain.root(), "--store", "ROOT"});
@@ -121,7 +153,7 @@ TEST_F(OtherStores, CaTakesBundlesAndCrlsWithTheStoreModes)
 
     const Outcome listed = run({"list", "--store", "CA"});
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_NE(listed.out.find("Список отзыва: CN=Test Intermediate"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("Revocation list: CN=Test Intermediate"), std::string::npos) << listed.out;
     EXPECT_EQ(ListStore("CA").certificates.size(), 2u);
     EXPECT_TRUE(listed.err.empty()) << "a CRL file is no problem of the store: " << listed.err;
 

@@ -6,6 +6,7 @@
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/FakeDesktop.h"
+#include "tests/support/ScopedLanguage.h"
 #include "tests/support/TestStore.h"
 #include "tools/store/StoreCommand.h"
 
@@ -139,9 +140,44 @@ TEST_F(StoreTool, HelpAndCommandLineMistakes)
     EXPECT_EQ(ListStore().certificates.size(), 0u) << "nothing was made by a refused command";
 }
 
+TEST_F(StoreTool, HelpAndMistakesInTheUsersLanguage)
+{
+    const Outcome english = run({"--help"});
+    EXPECT_EQ(english.out.rfind("ordalis-store - the certificate stores of Ordalis\n\nUsage:\n"
+                                "  ordalis-store list [--store NAME]\n",
+                                0),
+              0u)
+        << english.out;
+    EXPECT_NE(english.out.find("\nStore: " + store.folder() + "\nExit status: 0 success, 2 failure.\n"),
+              std::string::npos)
+        << english.out;
+    EXPECT_EQ(run({"list", "--bogus"}).err, "ordalis-store: unknown option --bogus\nHelp: ordalis-store --help\n");
+    EXPECT_EQ(run({"list", "--yes"}).err,
+              "ordalis-store: option --yes does not go with the command list\nHelp: ordalis-store --help\n");
+    EXPECT_EQ(run({"export", "id"}).err,
+              "ordalis-store: expected: ordalis-store export ID FILE [--store NAME]\nHelp: ordalis-store --help\n");
+
+    const ScopedLanguage russian("ru_RU.UTF-8");
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.out.rfind("ordalis-store — хранилища сертификатов Ордалис\n\nИспользование:\n"
+                             "  ordalis-store list [--store ИМЯ]\n",
+                             0),
+              0u)
+        << help.out;
+    EXPECT_NE(help.out.find("\nХранилище: " + store.folder() + "\nКод возврата: 0 — успешно, 2 — ошибка.\n"),
+              std::string::npos)
+        << help.out;
+    EXPECT_EQ(run({"list", "--bogus"}).err,
+              "ordalis-store: неизвестный параметр --bogus\nСправка: ordalis-store --help\n");
+    EXPECT_EQ(run({"list", "--yes"}).err,
+              "ordalis-store: параметр --yes не подходит к команде list\nСправка: ordalis-store --help\n");
+    EXPECT_EQ(run({"export", "id"}).err,
+              "ordalis-store: ожидается: ordalis-store export ID ФАЙЛ [--store ИМЯ]\nСправка: ordalis-store --help\n");
+}
+
 TEST_F(StoreTool, NewCertificatesAreListedWithTheirKeys)
 {
-    EXPECT_NE(run({"list"}).out.find("Хранилище пусто"), std::string::npos);
+    EXPECT_NE(run({"list"}).out.find("The store is empty"), std::string::npos);
     EXPECT_EQ(run({"new", "--alg", "gost2001", "--subject", "CN=Первый,O=Ордалис"}).status, 0);
     EXPECT_EQ(run({"new", "--alg=gost2012_256", "--subject=CN=Second", "--days=30"}).status, 0);
     EXPECT_EQ(
@@ -152,9 +188,9 @@ TEST_F(StoreTool, NewCertificatesAreListedWithTheirKeys)
     EXPECT_EQ(list.status, 0);
     EXPECT_TRUE(list.err.empty()) << list.err;
     for (const char* expected : {"CN=Первый, O=Ордалис", "CN=Second", "CN=Third", "ГОСТ Р 34.10-2001",
-                                 "ГОСТ Р 34.10-2012 256 бит", "ГОСТ Р 34.10-2012 512 бит", "Закрытый ключ:    есть"})
+                                 "ГОСТ Р 34.10-2012 256 бит", "ГОСТ Р 34.10-2012 512 бит", "Private key:      yes"})
         EXPECT_NE(list.out.find(expected), std::string::npos) << expected;
-    EXPECT_EQ(list.out.find("Закрытый ключ:    нет"), std::string::npos);
+    EXPECT_EQ(list.out.find("Private key:      no"), std::string::npos);
     EXPECT_EQ(storeFiles().size(), 6u);
 
     // The key made with --password-file asks for that password when it is used.
@@ -179,9 +215,10 @@ TEST_P(StoreToolPkcs12, ProtectedBundleRoundTrip)
     EXPECT_EQ(store.context("gost2012_512"), nullptr);
     const std::vector<std::string> before = storeFiles();
 
-    const Outcome wrong = run({"import", bundle, "--password-file", passwordFile("not-it")});
+    const std::string wrongFile = passwordFile("not-it");
+    const Outcome wrong = run({"import", bundle, "--password-file", wrongFile});
     EXPECT_EQ(wrong.status, 2);
-    EXPECT_NE(wrong.err.find("Неверный пароль"), std::string::npos) << wrong.err;
+    EXPECT_EQ(wrong.err, "ordalis-store: Wrong password in the file \"" + wrongFile + "\"\n");
     EXPECT_EQ(storeFiles(), before);
 
     // Typed on the terminal, a wrong password may be corrected.
@@ -331,7 +368,7 @@ TEST_F(StoreTool, RemoveShowsWhatGoesAndWaitsForAYes)
     }
     ASSERT_EQ(questions.size(), 1u);
     for (const std::string& shown :
-         {target.thumbprint, target.serialHex, std::string("ЗАКРЫТЫМ КЛЮЧОМ"), keyFile, target.certificateFile})
+         {target.thumbprint, target.serialHex, std::string("PRIVATE KEY"), keyFile, target.certificateFile})
         EXPECT_NE(questions[0].find(shown), std::string::npos) << shown << " in:\n" << questions[0];
 
     answer = "да";
@@ -350,7 +387,7 @@ TEST_F(StoreTool, RemoveShowsWhatGoesAndWaitsForAYes)
     questions.clear();
     EXPECT_EQ(run({"remove", bare.thumbprint}).status, 0);
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0].find("КЛЮЧ"), std::string::npos) << questions[0];
+    EXPECT_EQ(questions[0].find("KEY"), std::string::npos) << questions[0];
 
     // --yes is for scripts: nothing is asked.
     answer = "нет";
@@ -365,7 +402,7 @@ TEST_F(StoreTool, UnreadableStoreIsAnErrorNotAnEmptyOne)
     std::filesystem::remove_all(store.folder());
     const Outcome missing = run({"list"});
     EXPECT_EQ(missing.status, 0) << "a store not made yet is empty";
-    EXPECT_NE(missing.out.find("Хранилище пусто"), std::string::npos);
+    EXPECT_NE(missing.out.find("The store is empty"), std::string::npos);
 
     std::filesystem::remove_all(store.folder());
     WriteFile(store.folder(), "a file where the store folder should be");
@@ -373,7 +410,7 @@ TEST_F(StoreTool, UnreadableStoreIsAnErrorNotAnEmptyOne)
     EXPECT_EQ(notAFolder.status, 2);
     EXPECT_NE(notAFolder.err.find("Не удалось прочитать хранилище \"" + store.folder() + "\""), std::string::npos)
         << notAFolder.err;
-    EXPECT_EQ(notAFolder.out.find("пусто"), std::string::npos) << notAFolder.out;
+    EXPECT_EQ(notAFolder.out.find("empty"), std::string::npos) << notAFolder.out;
     std::filesystem::remove(store.folder());
 
     std::filesystem::create_directories(store.folder());
@@ -381,7 +418,7 @@ TEST_F(StoreTool, UnreadableStoreIsAnErrorNotAnEmptyOne)
     const Outcome nothingUsable = run({"list"});
     EXPECT_EQ(nothingUsable.status, 2);
     EXPECT_NE(nothingUsable.err.find("damaged.crt"), std::string::npos) << nothingUsable.err;
-    EXPECT_EQ(nothingUsable.out.find("пусто"), std::string::npos);
+    EXPECT_EQ(nothingUsable.out.find("empty"), std::string::npos);
     std::filesystem::remove(store.folder() + "/damaged.crt");
 
     // A folder its owner may not read: as root, the check is made as another user.
@@ -394,7 +431,7 @@ TEST_F(StoreTool, UnreadableStoreIsAnErrorNotAnEmptyOne)
         if (!locked)
             ::_exit(90);
         const Outcome denied = run({"list"});
-        if (denied.out.find("пусто") != std::string::npos)
+        if (denied.out.find("empty") != std::string::npos)
             ::_exit(91);
         ::_exit(denied.err.find("Не удалось прочитать хранилище") == std::string::npos ? 92 : denied.status);
     }

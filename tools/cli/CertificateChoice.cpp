@@ -65,6 +65,12 @@ CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool need
         return AskForOne(KeyedCertificates(store.get()), terminal, problem);
     }
     std::vector<CertContextPtr> matches = FindCertificates(store.get(), *id);
+    if (matches.size() == 1 && needKey && !CertHasPrivateKey(matches.front().get())) {
+        // Refused here, before any file is read, and said plainly: the key
+        // acquisition would fail later with a code that does not name the key.
+        problem = tools::Say(texts::kNoPrivateKey, {Line(matches.front().get())});
+        return nullptr;
+    }
     if (matches.size() == 1)
         return std::move(matches.front());
     if (matches.empty()) {

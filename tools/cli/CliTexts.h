@@ -3,18 +3,18 @@
 // ordalis-cli's own texts in English and Russian (see tools/common/Language.h).
 
 #include "tools/common/Language.h"
+#include "tools/common/UsageTexts.h"
 
 namespace ordalis::cli::texts {
 
 using tools::Text;
+// The usage errors ordalis-store says too.
+using tools::texts::kNoCommand;
+using tools::texts::kOptionNotForVerb;
+using tools::texts::kUnknownCommand;
 
 inline constexpr Text kSeeHelp{"'ordalis-cli --help' lists the commands.", "'ordalis-cli --help' перечисляет команды."};
-inline constexpr Text kNoCommand{"no command given", "не указана команда"};
-inline constexpr Text kUnknownCommand{"unknown command: ", "неизвестная команда: "};
 inline constexpr Text kNoFile{"no file given", "не указан ни один файл"};
-// "option --x does not go with the command sign"
-inline constexpr Text kOptionNotForVerb{"option %1 does not go with the command %2",
-                                        "параметр %1 не подходит к команде %2"};
 inline constexpr Text kEncryptNeedsRecipient{
     "encrypt needs a recipient: --cert ID, --cert-file CERT.cer or --self",
     "для encrypt нужен получатель: --cert ID, --cert-file СЕРТ.cer или --self"};
@@ -55,6 +55,8 @@ inline constexpr Text kCertificateNumber{"Certificate number: ", "Номер с�
 inline constexpr Text kNoneChosen{"no certificate chosen", "сертификат не выбран"};
 inline constexpr Text kNoCertificateOption{"no certificate given (--cert ID)", "не указан сертификат (--cert ID)"};
 inline constexpr Text kNoSuchCertificate{"the store has no certificate \"%1\"", "в хранилище нет сертификата \"%1\""};
+inline constexpr Text kNoPrivateKey{"the private key of the certificate %1 is not in the store; it cannot sign",
+                                    "закрытого ключа сертификата %1 нет в хранилище; подписать им нельзя"};
 inline constexpr Text kKeyedCertificatesAre{"; certificates with a key:", "; сертификаты с ключом:"};
 inline constexpr Text kSeveralOwnCertificates{
     "--self: the store has several certificates with a key; name yours with --cert ID:",

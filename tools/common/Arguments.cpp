@@ -1,15 +1,13 @@
 #include "tools/common/Arguments.h"
 
 #include "tools/common/Language.h"
+#include "tools/common/UsageTexts.h"
 
 #include <algorithm>
 
 namespace ordalis::tools {
 
 namespace {
-
-constexpr Text kGivenTwice{"option %1 is given twice", "параметр %1 задан дважды"};
-constexpr Text kNeedsValue{"%1 needs a value", "после %1 нужно значение"};
 
 bool IsOptionWord(const std::string& word) { return word.size() > 2 && word.compare(0, 2, "--") == 0; }
 
@@ -54,7 +52,7 @@ private:
         if (!rule || (!rule->takesValue && equals != std::string::npos))
             throw UsageError(m_grammar.unknownOption(name));
         if (m_grammar.repeatIsError && m_parsed.options.count(name))
-            throw UsageError(Say(kGivenTwice, {name}));
+            throw UsageError(Say(texts::kGivenTwice, {name}));
         const std::string value = !rule->takesValue             ? std::string()
                                   : equals != std::string::npos ? word.substr(equals + 1)
                                                                 : valueAfter(name);
@@ -65,7 +63,7 @@ private:
     std::string valueAfter(const std::string& name)
     {
         if (m_next >= m_words.size())
-            throw UsageError(Say(kNeedsValue, {name}));
+            throw UsageError(Say(texts::kNeedsValue, {name}));
         return m_words[m_next++];
     }
 

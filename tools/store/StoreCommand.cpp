@@ -6,6 +6,7 @@
 #include "cryptomsg/store/StoreNames.h"
 #include "tools/common/Arguments.h"
 #include "tools/common/PasswordFile.h"
+#include "tools/store/StoreTexts.h"
 
 #include <cctype>
 #include <memory>
@@ -19,41 +20,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 2;
 
-std::string HelpText()
-{
-    return "ordalis-store — хранилища сертификатов Ордалис\n"
-           "\n"
-           "Использование:\n"
-           "  ordalis-store list [--store ИМЯ]\n"
-           "  ordalis-store import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]\n"
-           "  ordalis-store export ID ФАЙЛ [--store ИМЯ]\n"
-           "  ordalis-store remove ID [--store ИМЯ] [--yes]\n"
-           "  ordalis-store new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…,O=…\" [--days N]\n"
-           "                    [--password-file Ф]\n"
-           "\n"
-           "  list     показать сертификаты хранилища\n"
-           "  import   добавить контейнер PKCS#12 (.p12/.pfx), сертификат (PEM или DER) или закрытый ключ\n"
-           "           PKCS#8 (PEM); ключ из контейнера сохраняется зашифрованным тем же паролем;\n"
-           "           в другие хранилища — сертификаты, наборы PKCS#7 (.p7b) и (в CA) списки отзыва;\n"
-           "           добавление в ROOT нужно подтвердить в терминале или указать --yes\n"
-           "  export   записать сертификат в ФАЙЛ: DER, или PEM, если имя оканчивается на .pem\n"
-           "  remove   удалить сертификат и его закрытый ключ; спрашивает подтверждение в терминале,\n"
-           "           --yes удаляет без вопроса (для сценариев)\n"
-           "  new      создать самоподписанный тестовый сертификат ГОСТ с новым ключом (срок по умолчанию\n"
-           "           365 дней); с --password-file ключ защищается паролем\n"
-           "\n"
-           "ID — серийный номер в шестнадцатеричном виде (как его печатает openssl x509 -serial),\n"
-           "отпечаток SHA-1 или часть имени субъекта, подходящая только к одному сертификату.\n"
-           "--password-file Ф — пароль в первой строке файла Ф; без этого ключа пароль\n"
-           "спрашивается в терминале без отображения.\n"
-           "--store ИМЯ — MY (по умолчанию: свои сертификаты с ключами), AddressBook (сертификаты\n"
-           "других людей), CA (промежуточные сертификаты и списки отзыва), ROOT (доверенные корневые).\n"
-           "\n"
-           "Хранилище: " +
-           StoreFolderPath(kPersonalStore) +
-           "\n"
-           "Код возврата: 0 — успешно, 2 — ошибка.\n";
-}
+std::string HelpText() { return Say(texts::kStoreHelp, {StoreFolderPath(kPersonalStore)}); }
 
 struct CommandLine : ParsedArguments {
     std::string verb;
@@ -71,7 +38,7 @@ const ArgumentGrammar& StoreGrammar()
         .helpWords = {"--help", "-h"},
         .valueAfterEquals = true,
         .repeatIsError = true,
-        .unknownOption = [](const std::string& name) { return "неизвестный параметр " + name; }};
+        .unknownOption = [](const std::string& name) { return Say(texts::kUnknownOption, {name}); }};
     return grammar;
 }
 
@@ -86,13 +53,13 @@ CommandLine Parse(const std::vector<std::string>& arguments)
     return line;
 }
 
-void Expect(const CommandLine& line, std::size_t positional, const std::set<std::string>& allowed, const char* usage)
+void Expect(const CommandLine& line, std::size_t positional, const std::set<std::string>& allowed, const Text& usage)
 {
     if (line.positional.size() != positional)
-        throw UsageError(std::string("ожидается: ordalis-store ") + usage);
+        throw UsageError(Say(texts::kExpected, {Say(usage)}));
     for (const auto& [name, value] : line.options)
         if (!allowed.count(name))
-            throw UsageError("параметр " + name + " не относится к команде " + line.verb);
+            throw UsageError(Say(texts::kOptionNotForVerb, {name, line.verb}));
 }
 
 // A password given in a file is tried once; one typed on the terminal may be typed again.
@@ -102,17 +69,16 @@ PasswordSource MakePasswordSource(const CommandLine& line, Terminal& terminal)
         auto password = std::make_shared<const Secret>(ReadPasswordFile(*file));
         return [password, file = *file](const std::string&, int attempt) -> std::optional<std::string> {
             if (attempt > 1)
-                throw Error("Неверный пароль в файле \"" + file + "\"");
+                throw Error(Say(texts::kWrongPasswordInFile, {file}));
             return password->text();
         };
     }
     return [&terminal](const std::string& what, int attempt) -> std::optional<std::string> {
-        const std::string prompt =
-            (attempt > 1 ? "Неверный пароль. " : "") + std::string("Пароль для \"") + what + "\": ";
+        const std::string prompt = Say(attempt > 1 ? texts::kWrongPasswordAgain : texts::kPasswordFor, {what});
         // Initialised, not assigned: a moved-from short string would keep the password's bytes.
         std::optional<std::string> answer = terminal.readSecret ? terminal.readSecret(prompt) : std::nullopt;
         if (!answer && attempt == 1)
-            throw Error("Нужен пароль для \"" + what + "\": укажите --password-file или запустите команду в терминале");
+            throw Error(Say(texts::kPasswordNeeded, {what}));
         return answer;
     };
 }
@@ -124,45 +90,46 @@ std::string StoreName(const CommandLine& line)
         return kPersonalStore;
     const std::optional<std::string> known = KnownStoreName(*given);
     if (!known)
-        throw UsageError("--store: ожидается MY, AddressBook, CA или ROOT, задано \"" + *given + "\"");
+        throw UsageError(Say(texts::kUnknownStore, {*given}));
     return *known;
 }
 
-const char* ValidityNote(LONG validity)
+std::string ValidityNote(LONG validity)
 {
-    return validity < 0 ? " (еще не действует)" : validity > 0 ? " (срок истек)" : "";
+    return validity < 0 ? Say(texts::kNotYetValid) : validity > 0 ? Say(texts::kExpired) : std::string();
 }
 
 void PrintCertificate(std::ostream& out, std::size_t number, const StoreListing::Item& item)
 {
     const CertificateDescription& d = item.description;
     out << number << ". " << d.subject << "\n"
-        << "   Издатель:         " << d.issuer << "\n"
-        << "   Серийный номер:   " << d.serialHex << "\n"
-        << "   Отпечаток SHA-1:  " << d.sha1Thumbprint << "\n"
-        << "   Действителен:     с " << d.validFrom << " по " << d.validTo << ValidityNote(item.timeValidity) << "\n"
-        << "   Алгоритм ключа:   " << d.keyAlgorithm << "\n"
-        << "   Закрытый ключ:    " << (d.hasPrivateKey ? "есть" : "нет") << "\n";
+        << Say(texts::kIssuer) << d.issuer << "\n"
+        << Say(texts::kSerialNumber) << d.serialHex << "\n"
+        << Say(texts::kThumbprint) << d.sha1Thumbprint << "\n"
+        << Say(texts::kValidity, {d.validFrom, d.validTo}) << ValidityNote(item.timeValidity) << "\n"
+        << Say(texts::kKeyAlgorithm) << d.keyAlgorithm << "\n"
+        << Say(d.hasPrivateKey ? texts::kPrivateKeyHeld : texts::kPrivateKeyAbsent) << "\n";
 }
 
 void PrintCrls(std::ostream& out, const StoreListing& listing)
 {
     for (const StoreListing::Crl& crl : listing.crls)
-        out << "\nСписок отзыва: " << crl.issuer << "\n"
-            << "   Выпущен:          " << crl.thisUpdate << "\n"
-            << "   Следующий:        " << (crl.nextUpdate.empty() ? "не указан" : crl.nextUpdate) << "\n";
+        out << "\n"
+            << Say(texts::kCrl) << crl.issuer << "\n"
+            << Say(texts::kCrlIssued) << crl.thisUpdate << "\n"
+            << Say(texts::kCrlNext) << (crl.nextUpdate.empty() ? Say(texts::kCrlNoNext) : crl.nextUpdate) << "\n";
 }
 
 int List(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 0, {"--store"}, "list [--store ИМЯ]");
+    Expect(line, 0, {"--store"}, texts::kListSynopsis);
     const StoreListing listing = ListStore(StoreName(line));
     for (const std::string& problem : listing.problems)
-        terminal.err << "Предупреждение: " << problem << "\n";
+        terminal.err << Say(texts::kWarning) << problem << "\n";
     if (listing.certificates.empty() && !listing.problems.empty())
-        throw Error("В хранилище нет сертификатов, которые удалось прочитать: " + listing.folder);
+        throw Error(Say(texts::kNothingReadable, {listing.folder}));
     if (listing.certificates.empty() && listing.crls.empty())
-        terminal.out << "Хранилище пусто: " << listing.folder << "\n";
+        terminal.out << Say(texts::kStoreEmpty, {listing.folder}) << "\n";
     for (std::size_t i = 0; i < listing.certificates.size(); ++i) {
         if (i > 0)
             terminal.out << "\n";
@@ -181,20 +148,21 @@ ImportApproval RootApproval(const CommandLine& line, Terminal& terminal)
     return [&line, &terminal](const std::vector<CertificateToAdd>& certificates) {
         if (line.flag("--yes"))
             return true;
-        std::string question = "В доверенные корневые (ROOT) будут добавлены сертификаты:\n";
+        std::string question = Say(texts::kRootQuestionHead);
         for (const CertificateToAdd& certificate : certificates)
-            question += "   " + certificate.subject + "\n   Отпечаток SHA-1:  " + certificate.sha1Thumbprint + "\n";
-        question += "Подписи, которые к ним восходят, будут считаться доверенными. Добавить? (да/нет): ";
+            question +=
+                "   " + certificate.subject + "\n" + Say(texts::kThumbprint) + certificate.sha1Thumbprint + "\n";
+        question += Say(texts::kRootQuestionFoot);
         const std::optional<std::string> answer = terminal.askLine ? terminal.askLine(question) : std::nullopt;
         if (!answer)
-            throw Error("добавление в ROOT нужно подтвердить в терминале; в сценариях укажите --yes");
+            throw Error(Say(texts::kRootNeedsTerminal));
         return IsYes(*answer);
     };
 }
 
 int Import(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 1, {"--password-file", "--store", "--yes"}, "import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]");
+    Expect(line, 1, {"--password-file", "--store", "--yes"}, texts::kImportSynopsis);
     const std::string store = StoreName(line);
     const ImportApproval approve = store == kRootStore ? RootApproval(line, terminal) : ImportApproval();
     for (const std::string& report : ImportFile(line.positional[0], MakePasswordSource(line, terminal), store, approve))
@@ -204,9 +172,9 @@ int Import(const CommandLine& line, Terminal& terminal)
 
 int Export(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 2, {"--store"}, "export ID ФАЙЛ [--store ИМЯ]");
+    Expect(line, 2, {"--store"}, texts::kExportSynopsis);
     ExportCertificate(line.positional[0], line.positional[1], StoreName(line));
-    terminal.out << "Сертификат записан в " << line.positional[1] << "\n";
+    terminal.out << Say(texts::kExported, {line.positional[1]}) << "\n";
     return kExitOk;
 }
 
@@ -225,26 +193,26 @@ void ConfirmRemoval(const CommandLine& line, Terminal& terminal)
         return;
     const RemovalPlan plan = PlanRemoval(line.positional[0], StoreName(line));
     const CertificateDescription& d = plan.certificate;
-    std::string question = "Будет удален сертификат " + d.subject + "\n" + "   Серийный номер:   " + d.serialHex +
-                           "\n" + "   Отпечаток SHA-1:  " + d.sha1Thumbprint + "\n";
+    std::string question = Say(texts::kRemovalQuestionHead, {d.subject}) + Say(texts::kSerialNumber) + d.serialHex +
+                           "\n" + Say(texts::kThumbprint) + d.sha1Thumbprint + "\n";
     if (d.hasPrivateKey)
-        question += "   вместе с его ЗАКРЫТЫМ КЛЮЧОМ\n";
+        question += Say(texts::kRemovalWithKey);
     for (const std::string& file : plan.files)
-        question += "   файл " + file + "\n";
-    question += "Удалить? (да/нет): ";
+        question += Say(texts::kRemovalFile, {file});
+    question += Say(texts::kRemovalQuestionFoot);
     const std::optional<std::string> answer = terminal.askLine ? terminal.askLine(question) : std::nullopt;
     if (!answer)
-        throw Error("удаление нужно подтвердить в терминале; в сценариях укажите --yes");
+        throw Error(Say(texts::kRemovalNeedsTerminal));
     if (!IsYes(*answer))
-        throw Error("удаление отменено");
+        throw Error(Say(texts::kRemovalCancelled));
 }
 
 int Remove(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 1, {"--yes", "--store"}, "remove ID [--store ИМЯ] [--yes]");
+    Expect(line, 1, {"--yes", "--store"}, texts::kRemoveSynopsis);
     ConfirmRemoval(line, terminal);
     for (const std::string& file : RemoveCertificate(line.positional[0], StoreName(line)))
-        terminal.out << "Удален файл " << file << "\n";
+        terminal.out << Say(texts::kRemovedFile, {file}) << "\n";
     return kExitOk;
 }
 
@@ -258,32 +226,29 @@ long ParseDays(const std::string& text)
         used = 0;
     }
     if (used != text.size() || text.empty() || days < 1 || days > 36500)
-        throw UsageError("--days: ожидается число дней от 1 до 36500, задано \"" + text + "\"");
+        throw UsageError(Say(texts::kBadDays, {text}));
     return days;
 }
 
 int New(const CommandLine& line, Terminal& terminal)
 {
-    Expect(line, 0, {"--alg", "--subject", "--days", "--password-file"},
-           "new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…\" [--days N] [--password-file Ф]");
+    Expect(line, 0, {"--alg", "--subject", "--days", "--password-file"}, texts::kNewSynopsis);
     CertificateRequest request;
     const auto algorithm = line.value("--alg");
     if (!algorithm || !ParseKeyAlgorithm(*algorithm, request.algorithm))
-        throw UsageError("--alg: ожидается gost2001, gost2012_256 или gost2012_512");
+        throw UsageError(Say(texts::kBadAlgorithm));
     const auto subject = line.value("--subject");
     if (!subject || subject->find('=') == std::string::npos)
-        throw UsageError("--subject: ожидается имя вида \"CN=…,O=…\"");
+        throw UsageError(Say(texts::kBadSubject));
     request.subject = *subject;
     if (const auto days = line.value("--days"))
         request.validDays = ParseDays(*days);
     const auto file = line.value("--password-file");
     const Secret password = file ? ReadPasswordFile(*file) : Secret();
     if (file && password.text().empty())
-        throw UsageError("пароль в файле \"" + *file + "\" пуст");
+        throw UsageError(Say(texts::kEmptyPasswordFile, {*file}));
     const CertificateDescription made = CreateSelfSigned(request, password.text());
-    terminal.out << "Создан сертификат " << made.subject << "\n"
-                 << "Серийный номер:  " << made.serialHex << "\n"
-                 << "Отпечаток SHA-1: " << made.sha1Thumbprint << "\n";
+    terminal.out << Say(texts::kMade, {made.subject, made.serialHex, made.sha1Thumbprint});
     return kExitOk;
 }
 
@@ -299,7 +264,7 @@ int Dispatch(const CommandLine& line, Terminal& terminal)
         return Remove(line, terminal);
     if (line.verb == "new")
         return New(line, terminal);
-    throw UsageError(line.verb.empty() ? "не указана команда" : "неизвестная команда " + line.verb);
+    throw UsageError(line.verb.empty() ? Say(texts::kNoCommand) : Say(texts::kUnknownCommand) + line.verb);
 }
 
 } // namespace
@@ -314,7 +279,7 @@ int RunStoreCommand(const std::vector<std::string>& arguments, Terminal& termina
         }
         return Dispatch(line, terminal);
     } catch (const UsageError& e) {
-        terminal.err << "ordalis-store: " << e.what() << "\nСправка: ordalis-store --help\n";
+        terminal.err << "ordalis-store: " << e.what() << "\n" << Say(texts::kSeeStoreHelp) << "\n";
     } catch (const std::exception& e) {
         terminal.err << "ordalis-store: " << e.what() << "\n";
     }

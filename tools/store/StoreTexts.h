@@ -1,0 +1,150 @@
+#pragma once
+
+// ordalis-store's own texts in English and Russian (see tools/common/Language.h).
+// What the store layer itself reports (imported items, its errors) is not here.
+
+#include "tools/common/Language.h"
+#include "tools/common/UsageTexts.h"
+
+namespace ordalis::tools::texts {
+
+// %1 is the folder of the personal store.
+inline constexpr Text kStoreHelp{
+    "ordalis-store - the certificate stores of Ordalis\n"
+    "\n"
+    "Usage:\n"
+    "  ordalis-store list [--store NAME]\n"
+    "  ordalis-store import FILE [--store NAME] [--password-file F] [--yes]\n"
+    "  ordalis-store export ID FILE [--store NAME]\n"
+    "  ordalis-store remove ID [--store NAME] [--yes]\n"
+    "  ordalis-store new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=...,O=...\" [--days N]\n"
+    "                    [--password-file F]\n"
+    "\n"
+    "  list     show the certificates of a store\n"
+    "  import   add a PKCS#12 bundle (.p12/.pfx), a certificate (PEM or DER) or a PKCS#8 private\n"
+    "           key (PEM); a key from a bundle is stored encrypted with the bundle's password;\n"
+    "           the other stores take certificates, PKCS#7 bundles (.p7b) and (CA) revocation\n"
+    "           lists; adding to ROOT must be confirmed on the terminal or given --yes\n"
+    "  export   write a certificate to FILE: DER, or PEM when the name ends in .pem\n"
+    "  remove   delete a certificate and its private key; asks for confirmation on the terminal,\n"
+    "           --yes deletes without asking (for scripts)\n"
+    "  new      make a self-signed GOST test certificate with a new key (valid 365 days unless\n"
+    "           --days says otherwise); with --password-file the key is protected by a password\n"
+    "\n"
+    "ID is a serial number in hex (as openssl x509 -serial prints it), a SHA-1 thumbprint\n"
+    "or a part of the subject name that matches one certificate only.\n"
+    "--password-file F: the password is the first line of the file F; without it the password\n"
+    "is asked on the terminal without echo.\n"
+    "--store NAME: MY (the default: your own certificates with keys), AddressBook (other\n"
+    "people's certificates), CA (intermediate certificates and revocation lists), ROOT (trusted roots).\n"
+    "\n"
+    "Store: %1\n"
+    "Exit status: 0 success, 2 failure.\n",
+
+    "ordalis-store — хранилища сертификатов Ордалис\n"
+    "\n"
+    "Использование:\n"
+    "  ordalis-store list [--store ИМЯ]\n"
+    "  ordalis-store import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]\n"
+    "  ordalis-store export ID ФАЙЛ [--store ИМЯ]\n"
+    "  ordalis-store remove ID [--store ИМЯ] [--yes]\n"
+    "  ordalis-store new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…,O=…\" [--days N]\n"
+    "                    [--password-file Ф]\n"
+    "\n"
+    "  list     показать сертификаты хранилища\n"
+    "  import   добавить контейнер PKCS#12 (.p12/.pfx), сертификат (PEM или DER) или закрытый ключ\n"
+    "           PKCS#8 (PEM); ключ из контейнера сохраняется зашифрованным тем же паролем;\n"
+    "           в другие хранилища — сертификаты, наборы PKCS#7 (.p7b) и (в CA) списки отзыва;\n"
+    "           добавление в ROOT нужно подтвердить в терминале или указать --yes\n"
+    "  export   записать сертификат в ФАЙЛ: DER, или PEM, если имя оканчивается на .pem\n"
+    "  remove   удалить сертификат и его закрытый ключ; спрашивает подтверждение в терминале,\n"
+    "           --yes удаляет без вопроса (для сценариев)\n"
+    "  new      создать самоподписанный тестовый сертификат ГОСТ с новым ключом (срок по умолчанию\n"
+    "           365 дней); с --password-file ключ защищается паролем\n"
+    "\n"
+    "ID — серийный номер в шестнадцатеричном виде (как его печатает openssl x509 -serial),\n"
+    "отпечаток SHA-1 или часть имени субъекта, подходящая только к одному сертификату.\n"
+    "--password-file Ф — пароль в первой строке файла Ф; без этого ключа пароль\n"
+    "спрашивается в терминале без отображения.\n"
+    "--store ИМЯ — MY (по умолчанию: свои сертификаты с ключами), AddressBook (сертификаты\n"
+    "других людей), CA (промежуточные сертификаты и списки отзыва), ROOT (доверенные корневые).\n"
+    "\n"
+    "Хранилище: %1\n"
+    "Код возврата: 0 — успешно, 2 — ошибка.\n"};
+
+// Usage errors.
+inline constexpr Text kSeeStoreHelp{"Help: ordalis-store --help", "Справка: ordalis-store --help"};
+inline constexpr Text kUnknownOption{"unknown option %1", "неизвестный параметр %1"};
+inline constexpr Text kExpected{"expected: ordalis-store %1", "ожидается: ordalis-store %1"};
+inline constexpr Text kUnknownStore{"--store: expected MY, AddressBook, CA or ROOT, given \"%1\"",
+                                    "--store: ожидается MY, AddressBook, CA или ROOT, задано \"%1\""};
+inline constexpr Text kBadDays{"--days: expected a number of days from 1 to 36500, given \"%1\"",
+                               "--days: ожидается число дней от 1 до 36500, задано \"%1\""};
+inline constexpr Text kBadAlgorithm{"--alg: expected gost2001, gost2012_256 or gost2012_512",
+                                    "--alg: ожидается gost2001, gost2012_256 или gost2012_512"};
+inline constexpr Text kBadSubject{"--subject: expected a name such as \"CN=...,O=...\"",
+                                  "--subject: ожидается имя вида \"CN=…,O=…\""};
+inline constexpr Text kEmptyPasswordFile{"the password in the file \"%1\" is empty", "пароль в файле \"%1\" пуст"};
+
+// The synopses a usage error repeats.
+inline constexpr Text kListSynopsis{"list [--store NAME]", "list [--store ИМЯ]"};
+inline constexpr Text kImportSynopsis{"import FILE [--store NAME] [--password-file F] [--yes]",
+                                      "import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]"};
+inline constexpr Text kExportSynopsis{"export ID FILE [--store NAME]", "export ID ФАЙЛ [--store ИМЯ]"};
+inline constexpr Text kRemoveSynopsis{"remove ID [--store NAME] [--yes]", "remove ID [--store ИМЯ] [--yes]"};
+inline constexpr Text kNewSynopsis{
+    "new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=...\" [--days N] [--password-file F]",
+    "new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…\" [--days N] [--password-file Ф]"};
+
+// Passwords for an import.
+inline constexpr Text kPasswordFor{"Password for \"%1\": ", "Пароль для \"%1\": "};
+inline constexpr Text kWrongPasswordAgain{"Wrong password. Password for \"%1\": ",
+                                          "Неверный пароль. Пароль для \"%1\": "};
+inline constexpr Text kWrongPasswordInFile{"Wrong password in the file \"%1\"", "Неверный пароль в файле \"%1\""};
+inline constexpr Text kPasswordNeeded{
+    "A password is needed for \"%1\": give --password-file or run the command on a terminal",
+    "Нужен пароль для \"%1\": укажите --password-file или запустите команду в терминале"};
+
+// The listing of a store; the labels of one certificate line up.
+inline constexpr Text kIssuer{"   Issuer:           ", "   Издатель:         "};
+inline constexpr Text kSerialNumber{"   Serial number:    ", "   Серийный номер:   "};
+inline constexpr Text kThumbprint{"   SHA-1 thumbprint: ", "   Отпечаток SHA-1:  "};
+inline constexpr Text kValidity{"   Valid:            from %1 to %2", "   Действителен:     с %1 по %2"};
+inline constexpr Text kNotYetValid{" (not yet valid)", " (еще не действует)"};
+inline constexpr Text kExpired{" (expired)", " (срок истек)"};
+inline constexpr Text kKeyAlgorithm{"   Key algorithm:    ", "   Алгоритм ключа:   "};
+inline constexpr Text kPrivateKeyHeld{"   Private key:      yes", "   Закрытый ключ:    есть"};
+inline constexpr Text kPrivateKeyAbsent{"   Private key:      no", "   Закрытый ключ:    нет"};
+inline constexpr Text kCrl{"Revocation list: ", "Список отзыва: "};
+inline constexpr Text kCrlIssued{"   Issued:           ", "   Выпущен:          "};
+inline constexpr Text kCrlNext{"   Next:             ", "   Следующий:        "};
+inline constexpr Text kCrlNoNext{"not given", "не указан"};
+inline constexpr Text kWarning{"Warning: ", "Предупреждение: "};
+inline constexpr Text kNothingReadable{"The store has no certificates that could be read: %1",
+                                       "В хранилище нет сертификатов, которые удалось прочитать: %1"};
+inline constexpr Text kStoreEmpty{"The store is empty: %1", "Хранилище пусто: %1"};
+
+// Questions before a root is trusted or a certificate deleted; a yes is
+// understood in either language.
+inline constexpr Text kRootQuestionHead{"These certificates will be added to the trusted roots (ROOT):\n",
+                                        "В доверенные корневые (ROOT) будут добавлены сертификаты:\n"};
+inline constexpr Text kRootQuestionFoot{
+    "Signatures that lead up to them will be trusted. Add them? (yes/no): ",
+    "Подписи, которые к ним восходят, будут считаться доверенными. Добавить? (да/нет): "};
+inline constexpr Text kRootNeedsTerminal{"adding to ROOT must be confirmed on a terminal; in scripts give --yes",
+                                         "добавление в ROOT нужно подтвердить в терминале; в сценариях укажите --yes"};
+inline constexpr Text kRemovalQuestionHead{"The certificate %1 will be deleted\n", "Будет удален сертификат %1\n"};
+inline constexpr Text kRemovalWithKey{"   together with its PRIVATE KEY\n", "   вместе с его ЗАКРЫТЫМ КЛЮЧОМ\n"};
+inline constexpr Text kRemovalFile{"   file %1\n", "   файл %1\n"};
+inline constexpr Text kRemovalQuestionFoot{"Delete it? (yes/no): ", "Удалить? (да/нет): "};
+inline constexpr Text kRemovalNeedsTerminal{"deleting must be confirmed on a terminal; in scripts give --yes",
+                                            "удаление нужно подтвердить в терминале; в сценариях укажите --yes"};
+inline constexpr Text kRemovalCancelled{"deletion cancelled", "удаление отменено"};
+
+// What a command did.
+inline constexpr Text kExported{"The certificate is written to %1", "Сертификат записан в %1"};
+inline constexpr Text kRemovedFile{"Deleted the file %1", "Удален файл %1"};
+inline constexpr Text kMade{"Made the certificate %1\nSerial number:    %2\nSHA-1 thumbprint: %3\n",
+                            "Создан сертификат %1\nСерийный номер:  %2\nОтпечаток SHA-1: %3\n"};
+
+} // namespace ordalis::tools::texts
