@@ -68,7 +68,7 @@ CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool need
     if (matches.size() == 1 && needKey && !CertHasPrivateKey(matches.front().get())) {
         // Refused here, before any file is read, and said plainly: the key
         // acquisition would fail later with a code that does not name the key.
-        problem = tools::Say(texts::kNoPrivateKey, {Line(matches.front().get())});
+        problem = tools::Say(texts::kNoPrivateKey, {CertificateLine(matches.front().get())});
         return nullptr;
     }
     if (matches.size() == 1)
