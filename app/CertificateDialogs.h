@@ -2,6 +2,7 @@
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/operations/DesktopSeam.h"
+#include "cryptomsg/store/CertificateTrust.h"
 
 #include <QString>
 
@@ -24,8 +25,12 @@ enum class CertificateUse { Any, WithPrivateKey };
 PCCERT_CONTEXT SelectCertificateFromStore(QWidget* parent, HCERTSTORE store, const QString& title, CertificateUse use,
                                           DesktopSeam& desktop);
 
-// Shows one certificate: a General tab (issued to, issued by, validity, whether
-// its private key is at hand) and a Details tab with every field.
-void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate);
+// Shows one certificate: a General tab (whether it can be trusted for the
+// purpose, with an icon; issued to, issued by, validity, whether its private
+// key is at hand), a Details tab with every field, and its certification path,
+// from which each link's own view opens. The path is built through the
+// certificates of the store the certificate came from as well (for a verified
+// signer: those its message carries).
+void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpose purpose = TrustPurpose::Signing);
 
 } // namespace ordalis

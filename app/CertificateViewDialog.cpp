@@ -1,6 +1,9 @@
 #include "app/CertificateDialogs.h"
 
+#include "app/CertificatePathPage.h"
 #include "app/KeyMark.h"
+#include "app/TrustStatusView.h"
+#include "cryptomsg/store/CertificateContextTrust.h"
 #include "cryptomsg/store/CertificateDescription.h"
 
 #include <QDialog>
@@ -32,11 +35,12 @@ QLabel* ValueLabel(const QString& text, QWidget* parent)
     return label;
 }
 
-QWidget* GeneralPage(const CertificateDescription& description)
+QWidget* GeneralPage(const CertificateDescription& description, const TrustOutcome& trust)
 {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("generalPage"));
     auto* layout = new QVBoxLayout(page);
+    layout->addWidget(TrustStatusLine(Text(TrustSentence(trust)), LevelOf(trust), page));
 
     auto* heading = new QLabel(QStringLiteral("Сведения о сертификате"), page);
     QFont bold = heading->font();
@@ -119,16 +123,22 @@ QWidget* DetailsPage(const CertificateDescription& description)
 
 } // namespace
 
-void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate)
+void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpose purpose)
 {
     const CertificateDescription description = DescribeCertificate(certificate);
+    const TrustOutcome trust = CheckCertificateTrust(certificate, purpose);
 
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("CertificateViewDialog"));
     dialog.setWindowTitle(QStringLiteral("Сертификат"));
     auto* tabs = new QTabWidget(&dialog);
-    tabs->addTab(GeneralPage(description), QStringLiteral("Общие"));
+    tabs->addTab(GeneralPage(description, trust), QStringLiteral("Общие"));
     tabs->addTab(DetailsPage(description), QStringLiteral("Состав"));
+    // The certificate's own link keeps its purpose; its authorities sign certificates, not files.
+    auto openLink = [&dialog, purpose](PCCERT_CONTEXT link, std::size_t depth) {
+        ShowCertificateView(&dialog, link, depth == 0 ? purpose : TrustPurpose::AnyUse);
+    };
+    tabs->addTab(new CertificatePathPage(certificate, trust, openLink), QStringLiteral("Путь сертификации"));
     auto* buttons = new QDialogButtonBox(&dialog);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

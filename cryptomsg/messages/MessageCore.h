@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace ordalis {
 
@@ -59,8 +60,9 @@ std::optional<OutgoingMessage> AddSigner(ByteView signature, ContentView content
                                          const SignatureOptions& options, std::size_t* invalidSigner = nullptr);
 
 struct SignatureCheck {
-    X509Ptr signer;           // the signer's certificate as the message carries it, when found
-    std::uint32_t status = 0; // 0 when the signature holds over the content, else why not (also the last error)
+    X509Ptr signer;               // the signer's certificate as the message carries it, when found
+    std::vector<X509Ptr> carried; // every certificate the message carries, the signer's among them
+    std::uint32_t status = 0;     // 0 when the signature holds over the content, else why not (also the last error)
     bool valid() const { return status == 0; }
 };
 

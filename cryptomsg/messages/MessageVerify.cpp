@@ -8,6 +8,7 @@
 #include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/messages/MessageCore.h"
 #include "cryptomsg/messages/MessageSupport.h"
+#include "cryptomsg/store/CertStoreInternal.h"
 
 namespace ordalis {
 
@@ -46,7 +47,9 @@ BOOL CryptVerifyDetachedMessageSignature(const CRYPT_VERIFY_MESSAGE_PARA* para, 
     if (!check.valid())
         return FailWith(check.status);
     if (signerCert) {
-        *signerCert = NewCertContext(std::move(check.signer), nullptr);
+        // The context keeps the message's certificates as its store, as the
+        // platform's does: the signer's path can be built through them.
+        *signerCert = NewCertContext(std::move(check.signer), MemoryStore(std::move(check.carried)));
         if (!*signerCert)
             return false;
     }

@@ -77,7 +77,19 @@ bool CheckSignature(CMS_ContentInfo* cms, CMS_SignerInfo* signer, ContentView co
     return true;
 }
 
-SignatureCheck Failed(X509Ptr signer = nullptr) { return {std::move(signer), GetLastError()}; }
+SignatureCheck Failed(X509Ptr signer = nullptr) { return {std::move(signer), {}, GetLastError()}; }
+
+std::vector<X509Ptr> CarriedCertificates(CMS_ContentInfo* cms)
+{
+    std::vector<X509Ptr> carried;
+    X509StackPtr certificates(CMS_get1_certs(cms));
+    for (int i = 0; certificates && i < sk_X509_num(certificates.get()); ++i) {
+        X509* certificate = sk_X509_value(certificates.get(), i);
+        X509_up_ref(certificate);
+        carried.emplace_back(certificate);
+    }
+    return carried;
+}
 
 } // namespace
 
@@ -101,8 +113,9 @@ SignatureCheck VerifyDetached(ByteView signature, ContentView content, std::size
     X509Ptr found(certificate);
     if (!CheckSignature(cms.get(), signer, content))
         return Failed(std::move(found));
+    std::vector<X509Ptr> carried = CarriedCertificates(cms.get());
     Succeed();
-    return {std::move(found), 0};
+    return {std::move(found), std::move(carried), 0};
 }
 
 } // namespace ordalis

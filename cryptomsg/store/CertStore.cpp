@@ -36,6 +36,15 @@ const StoreEntry* FindStoreEntry(PCCERT_CONTEXT context)
     return index < 0 ? nullptr : &store->content.entries[static_cast<std::size_t>(index)];
 }
 
+std::shared_ptr<CertStore> MemoryStore(std::vector<X509Ptr> certificates)
+{
+    auto store = std::make_shared<CertStore>();
+    for (X509Ptr& certificate : certificates)
+        if (certificate)
+            store->content.entries.push_back({std::move(certificate), {}, std::nullopt});
+    return store;
+}
+
 HCERTSTORE CertOpenSystemStoreA(HCRYPTPROV, const char* storeName)
 {
     if (!storeName) {

@@ -48,6 +48,10 @@ struct CertStore : std::enable_shared_from_this<CertStore> {
     std::shared_ptr<CertStore> handleReference;
 };
 
+// A store held in memory only, as a signed message's certificates make one: no
+// folder, no keys.
+std::shared_ptr<CertStore> MemoryStore(std::vector<X509Ptr> certificates);
+
 // The store entry behind a context enumerated from a store, or null.
 const StoreEntry* FindStoreEntry(PCCERT_CONTEXT context);
 

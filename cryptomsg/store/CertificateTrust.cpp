@@ -17,8 +17,15 @@ namespace {
 using X509StorePtr = std::unique_ptr<X509_STORE, OsslFree<X509_STORE_free>>;
 using X509StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, OsslFree<X509_STORE_CTX_free>>;
 
-// What the verification callback saw: the first error that stops the path, and
-// whether some link's revocation could not be checked.
+// What the verification callback saw about one link.
+struct LinkFinding {
+    int error = X509_V_OK; // the first error other than a missing CRL
+    std::string revokedOn;
+    bool crlMissing = false;
+};
+
+// What the verification callback saw: the first error that stops the path,
+// whether some link's revocation could not be checked, and each link's own findings.
 struct Findings {
     int error = X509_V_OK;
     int errorDepth = -1;
@@ -26,6 +33,16 @@ struct Findings {
     std::string revokedOn;
     int unknownRevocationDepth = -1;
     X509Ptr unknownRevocationCertificate;
+    std::vector<LinkFinding> links; // by depth
+
+    LinkFinding* at(int depth)
+    {
+        if (depth < 0)
+            return nullptr;
+        if (links.size() <= static_cast<std::size_t>(depth))
+            links.resize(static_cast<std::size_t>(depth) + 1);
+        return &links[static_cast<std::size_t>(depth)];
+    }
 };
 
 bool IsMissingCrl(int error)
@@ -59,6 +76,7 @@ int NoteFinding(int ok, X509_STORE_CTX* ctx)
     const int error = X509_STORE_CTX_get_error(ctx);
     const int depth = X509_STORE_CTX_get_error_depth(ctx);
     X509* certificate = X509_STORE_CTX_get_current_cert(ctx);
+    LinkFinding* link = findings->at(depth);
     if (IsMissingCrl(error)) {
         // The user's own trust in a root needs no CRL to back it.
         STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(ctx);
@@ -68,16 +86,24 @@ int NoteFinding(int ok, X509_STORE_CTX* ctx)
             findings->unknownRevocationDepth = depth;
             findings->unknownRevocationCertificate = Referenced(certificate);
         }
+        if (!anchor && link)
+            link->crlMissing = true;
         return 1;
     }
+    const std::string revokedOn = error == X509_V_ERR_CERT_REVOKED ? RevocationDate(ctx, certificate) : std::string();
     if (findings->error == X509_V_OK) {
         findings->error = error;
         findings->errorDepth = depth;
         findings->errorCertificate = Referenced(certificate);
-        if (error == X509_V_ERR_CERT_REVOKED)
-            findings->revokedOn = RevocationDate(ctx, certificate);
+        findings->revokedOn = revokedOn;
     }
-    return 0;
+    if (link && link->error == X509_V_OK) {
+        link->error = error;
+        link->revokedOn = revokedOn;
+    }
+    // The verdict is the first error; going on lets every link of the path be
+    // checked, so that each one can tell its own state.
+    return 1;
 }
 
 using Asn1IntegerPtr = std::unique_ptr<ASN1_INTEGER, OsslFree<ASN1_INTEGER_free>>;
@@ -173,7 +199,54 @@ TrustVerdict VerdictFor(int error)
     }
 }
 
-TrustOutcome Judge(const Findings& findings, bool verified, X509* certificate)
+bool IsSelfSigned(X509* certificate) { return (X509_get_extension_flags(certificate) & EXFLAG_SS) != 0; }
+
+LinkState StateFor(int error, X509* certificate)
+{
+    switch (error) {
+    case X509_V_ERR_CERT_REVOKED: return LinkState::Revoked;
+    case X509_V_ERR_CERT_HAS_EXPIRED: return LinkState::Expired;
+    case X509_V_ERR_CERT_NOT_YET_VALID: return LinkState::NotYetValid;
+    case X509_V_ERR_CERT_SIGNATURE_FAILURE:
+    case X509_V_ERR_UNABLE_TO_DECRYPT_CERT_SIGNATURE:
+    case X509_V_ERR_UNABLE_TO_DECODE_ISSUER_PUBLIC_KEY: return LinkState::BadSignature;
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_CERT_UNTRUSTED: return LinkState::UntrustedRoot;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        return IsSelfSigned(certificate) ? LinkState::UntrustedRoot : LinkState::IssuerMissing;
+    default: return LinkState::OtherFault;
+    }
+}
+
+LinkTrust LinkOf(const Findings& findings, std::size_t depth, X509* certificate, TrustPurpose purpose)
+{
+    LinkTrust link;
+    const LinkFinding* found = depth < findings.links.size() ? &findings.links[depth] : nullptr;
+    if (found && found->error != X509_V_OK) {
+        link.state = StateFor(found->error, certificate);
+        link.revokedOn = found->revokedOn;
+        if (link.state == LinkState::OtherFault)
+            link.reason = X509_verify_cert_error_string(found->error);
+    } else if (found && found->crlMissing) {
+        link.state = LinkState::RevocationUnknown;
+    } else if (depth == 0 && purpose == TrustPurpose::Signing && !AllowsSigning(certificate)) {
+        link.state = LinkState::NotForSigning;
+    }
+    return link;
+}
+
+std::vector<LinkTrust> LinksOf(const Findings& findings, const std::vector<X509Ptr>& path, TrustPurpose purpose)
+{
+    std::vector<LinkTrust> links;
+    for (std::size_t depth = 0; depth < path.size(); ++depth)
+        links.push_back(LinkOf(findings, depth, path[depth].get(), purpose));
+    return links;
+}
+
+TrustOutcome Judge(const Findings& findings, bool verified, X509* certificate, TrustPurpose purpose)
 {
     TrustOutcome outcome;
     if (!verified) {
@@ -185,7 +258,7 @@ TrustOutcome Judge(const Findings& findings, bool verified, X509* certificate)
         SetLink(outcome, findings.errorDepth, findings.errorCertificate.get());
         return outcome;
     }
-    if (!AllowsSigning(certificate)) {
+    if (purpose == TrustPurpose::Signing && !AllowsSigning(certificate)) {
         outcome.verdict = TrustVerdict::NotForSigning;
         SetLink(outcome, 0, certificate);
         return outcome;
@@ -203,6 +276,11 @@ TrustOutcome Judge(const Findings& findings, bool verified, X509* certificate)
 
 TrustOutcome CheckSigningTrust(X509* certificate, std::span<X509* const> carried)
 {
+    return CheckTrust(certificate, carried, TrustPurpose::Signing);
+}
+
+TrustOutcome CheckTrust(X509* certificate, std::span<X509* const> carried, TrustPurpose purpose)
+{
     TrustOutcome failed;
     if (!certificate)
         return failed;
@@ -216,6 +294,7 @@ TrustOutcome CheckSigningTrust(X509* certificate, std::span<X509* const> carried
         ERR_clear_error();
         failed.reason = "не удалось начать проверку цепочки";
         failed.path.push_back(Referenced(certificate));
+        failed.links.push_back({LinkState::OtherFault, {}, failed.reason});
         return failed;
     }
     X509_VERIFY_PARAM_set_flags(X509_STORE_CTX_get0_param(ctx.get()),
@@ -223,11 +302,12 @@ TrustOutcome CheckSigningTrust(X509* certificate, std::span<X509* const> carried
     Findings findings;
     X509_STORE_CTX_set_app_data(ctx.get(), &findings);
     X509_STORE_CTX_set_verify_cb(ctx.get(), NoteFinding);
-    const bool verified = X509_verify_cert(ctx.get()) == 1;
+    const bool verified = X509_verify_cert(ctx.get()) == 1 && findings.error == X509_V_OK;
     if (!verified && findings.error == X509_V_OK)
         findings.error = X509_STORE_CTX_get_error(ctx.get());
-    TrustOutcome outcome = Judge(findings, verified, certificate);
+    TrustOutcome outcome = Judge(findings, verified, certificate, purpose);
     outcome.path = BuiltPath(ctx.get(), certificate);
+    outcome.links = LinksOf(findings, outcome.path, purpose);
     ERR_clear_error();
     return outcome;
 }
@@ -248,11 +328,17 @@ const char* TrustVerdictCode(TrustVerdict verdict)
 std::string TrustSentence(const TrustOutcome& outcome)
 {
     const std::string link = outcome.linkSubject.empty() ? std::string() : " (" + outcome.linkSubject + ")";
+    const bool concernedKnown = outcome.link >= 0 && static_cast<std::size_t>(outcome.link) < outcome.links.size();
+    const LinkState concerned =
+        concernedKnown ? outcome.links[static_cast<std::size_t>(outcome.link)].state : LinkState::OtherFault;
     switch (outcome.verdict) {
     case TrustVerdict::Trusted: return "Сертификат действителен: цепочка ведет к доверенному корневому сертификату";
     case TrustVerdict::NoTrustedRoot:
+        if (concerned == LinkState::BadSignature)
+            return "Подпись сертификата повреждена или неверна" + link;
+        // OpenSSL's own words only where there are none of ours.
         return "Не удалось проверить сертификат до доверенного корневого центра сертификации" + link +
-               (outcome.reason.empty() ? "" : ": " + outcome.reason);
+               (concerned == LinkState::OtherFault && !outcome.reason.empty() ? ": " + outcome.reason : "");
     case TrustVerdict::Revoked:
         return "Сертификат отозван" + link + (outcome.revokedOn.empty() ? "" : " " + outcome.revokedOn);
     case TrustVerdict::OutOfDate:
@@ -261,6 +347,29 @@ std::string TrustSentence(const TrustOutcome& outcome)
     case TrustVerdict::RevocationUnknown:
         return "Цепочка ведет к доверенному корневому сертификату, но нет действующего списка отзыва" + link;
     case TrustVerdict::NotForSigning: return "Сертификат не предназначен для подписи" + link;
+    }
+    return {};
+}
+
+std::string LinkSentence(const LinkTrust& link)
+{
+    switch (link.state) {
+    case LinkState::Valid: return "Этот сертификат действителен.";
+    case LinkState::UntrustedRoot:
+        return "Этот корневой сертификат не является доверенным: его нет в хранилище доверенных корневых "
+               "сертификатов.";
+    case LinkState::IssuerMissing:
+        return "Издатель этого сертификата не найден: путь не доходит до доверенного корневого сертификата.";
+    case LinkState::Revoked:
+        return "Этот сертификат отозван" + (link.revokedOn.empty() ? std::string() : " " + link.revokedOn) + ".";
+    case LinkState::Expired: return "Срок действия этого сертификата истек.";
+    case LinkState::NotYetValid: return "Этот сертификат еще не действует.";
+    case LinkState::BadSignature: return "Подпись издателя на этом сертификате повреждена или неверна.";
+    case LinkState::RevocationUnknown:
+        return "Не удалось проверить, не отозван ли этот сертификат: нет действующего списка отзыва.";
+    case LinkState::NotForSigning: return "Этот сертификат не предназначен для подписи.";
+    case LinkState::OtherFault:
+        return "Этот сертификат не прошел проверку" + (link.reason.empty() ? std::string() : ": " + link.reason) + ".";
     }
     return {};
 }

@@ -2,16 +2,15 @@
 
 #include "app/QtDesktop.h"
 #include "cryptomsg/store/CertificateDescription.h"
+#include "tests/app/OnModals.h"
 #include "tests/support/TestStore.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -20,42 +19,6 @@
 
 namespace ordalis::test {
 namespace {
-
-// Calls act on each modal window that comes to the top, from inside its loop,
-// until act returns true. act must not open a dialog itself (this timer does
-// not fire again while act runs): it queues such clicks with Queued().
-// A dialog still open after ten seconds is closed, so a test fails, not hangs.
-class OnModals {
-public:
-    explicit OnModals(std::function<bool(QWidget*)> act) : m_act(std::move(act))
-    {
-        m_watchdog.start();
-        m_poll.setInterval(5);
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && m_watchdog.hasExpired(10000)) {
-                ADD_FAILURE() << "a dialog was left open: " << modal->windowTitle().toStdString();
-                modal->close();
-                return;
-            }
-            if (modal == nullptr || !modal->isVisible() || modal == m_last)
-                return;
-            m_last = modal;
-            if (m_act(modal))
-                m_poll.stop();
-        });
-        m_poll.start();
-    }
-
-private:
-    std::function<bool(QWidget*)> m_act;
-    QTimer m_poll;
-    QElapsedTimer m_watchdog;
-    QWidget* m_last = nullptr;
-};
-
-// Clicks once the current timer callback has returned.
-void Queued(QPushButton* button) { QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection); }
 
 // A column found by its title, so the checks do not depend on the columns' order.
 int ColumnTitled(QTreeWidget* list, const QString& title)
@@ -213,7 +176,8 @@ TEST_F(CertificateDialogs, ViewFromTheSelectionShowsEveryFieldAboveIt)
     EXPECT_EQ(desktop.selectCertificate(handle.get(), "Выбор"), nullptr);
 
     EXPECT_EQ(viewParent, selection);
-    EXPECT_EQ(tabs, (QStringList{QStringLiteral("Общие"), QStringLiteral("Состав")}));
+    EXPECT_EQ(tabs,
+              (QStringList{QStringLiteral("Общие"), QStringLiteral("Состав"), QStringLiteral("Путь сертификации")}));
     EXPECT_EQ(serial.toStdString(), alice.serialHex);
     EXPECT_EQ(thumbprint.toStdString(), alice.thumbprint);
     EXPECT_TRUE(subject.contains(QStringLiteral("Алиса"))) << subject.toStdString();

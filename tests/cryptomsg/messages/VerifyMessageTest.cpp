@@ -1,6 +1,8 @@
 #include "common/ErrorCodes.h"
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
+#include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/StoreApi.h"
 #include "tests/cryptomsg/messages/MessageFixtures.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +34,11 @@ TEST_P(GostVerification, OwnSignatureIsValidOnlyForItsExactContent)
     EXPECT_TRUE(valid.ok) << std::hex << valid.error;
     EXPECT_TRUE(SameCertificate(found.get(), signer.pair.certificate.get()));
     ASSERT_TRUE(found);
-    EXPECT_EQ(found->hCertStore, nullptr) << "the signer's context belongs to no store";
+    // The signer's context belongs to its message's certificates, which bring no key.
+    ASSERT_NE(found->hCertStore, nullptr);
+    CertContextPtr carried(CertEnumCertificatesInStore(found->hCertStore, nullptr));
+    EXPECT_TRUE(SameCertificate(carried.get(), signer.pair.certificate.get()));
+    EXPECT_FALSE(CertHasPrivateKey(found.get()));
 
     for (std::size_t at : {std::size_t{0}, content.size() / 2, content.size() - 1}) {
         std::string changed = content;

@@ -208,6 +208,52 @@ TEST_F(ChainTrust, ACertificateWhoseKeyUsageExcludesSigning)
     put(chain->rootCrl(), "CA");
     // The root may sign certificates and CRLs only.
     EXPECT_EQ(check(chain->root()).verdict, TrustVerdict::NotForSigning);
+    X509Ptr root = ReadCertificate(chain->root());
+    const TrustOutcome asAuthority = CheckTrust(root.get(), {}, TrustPurpose::AnyUse);
+    EXPECT_EQ(asAuthority.verdict, TrustVerdict::Trusted) << asAuthority.reason;
+    ASSERT_EQ(asAuthority.links.size(), 1u);
+    EXPECT_EQ(asAuthority.links[0].state, LinkState::Valid);
+}
+
+// Each link's own state, beside the path: the verdict names only the first fault.
+TEST_F(ChainTrust, EveryLinkTellsItsOwnState)
+{
+    makeChain({.intermediate = {-30L * 24 * 3600, -24L * 3600}, .signer = {24L * 3600, 30L * 24 * 3600}});
+    trustRoot();
+    putCrls();
+    TrustOutcome outcome = check(chain->signer());
+    EXPECT_EQ(outcome.verdict, TrustVerdict::OutOfDate);
+    ASSERT_EQ(outcome.links.size(), 3u);
+    EXPECT_EQ(outcome.links[0].state, LinkState::NotYetValid);
+    EXPECT_EQ(outcome.links[1].state, LinkState::Expired);
+    EXPECT_EQ(outcome.links[2].state, LinkState::Valid);
+    EXPECT_EQ(LinkSentence(outcome.links[0]), "Этот сертификат еще не действует.");
+    EXPECT_EQ(LinkSentence(outcome.links[1]), "Срок действия этого сертификата истек.");
+    EXPECT_EQ(LinkSentence(outcome.links[2]), "Этот сертификат действителен.");
+}
+
+TEST_F(ChainTrust, ADamagedLinkIsToldInWords)
+{
+    makeChain();
+    put(chain->root(), "ROOT");
+    putCrls();
+    X509Ptr damaged =
+        ReadCertificate(WithDamagedSignature(store.path(""), chain->intermediate(), "intermediate-damaged.cer"));
+    const TrustOutcome outcome = check(chain->signer(), {damaged.get()});
+    ASSERT_EQ(outcome.links.size(), 3u);
+    EXPECT_EQ(outcome.links[0].state, LinkState::Valid);
+    EXPECT_EQ(outcome.links[1].state, LinkState::BadSignature);
+    EXPECT_EQ(outcome.links[2].state, LinkState::Valid);
+    EXPECT_EQ(TrustSentence(outcome),
+              "Подпись сертификата повреждена или неверна (CN=Test Intermediate, O=Ordalis Test)");
+
+    // No root at all: the top of what was built has no issuer at hand.
+    TestStore empty;
+    const TrustOutcome alone = check(chain->signer());
+    ASSERT_EQ(alone.links.size(), 1u);
+    EXPECT_EQ(alone.links[0].state, LinkState::IssuerMissing);
+    EXPECT_EQ(TrustSentence(alone), "Не удалось проверить сертификат до доверенного корневого центра сертификации "
+                                    "(CN=Test Signer, O=Ordalis Test)");
 }
 
 } // namespace
