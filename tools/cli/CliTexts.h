@@ -21,6 +21,14 @@ inline constexpr Text kNoSignatureFound{"No signature found for the file %1 (exp
                                         "Не найдена подпись к файлу %1 (ожидался %1.sig, .p7s, .p7m или .sgn)"};
 inline constexpr Text kExtractNeedsOneSignature{"--extract writes the content of one signature; give one signature",
                                                 "--extract пишет содержимое одной подписи; укажите одну подпись"};
+// Decrypting an envelope whose sender's certificate is nowhere at hand.
+inline constexpr Text kSenderNamedByIssuer{"issuer %1, serial number %2", "издатель %1, серийный номер %2"};
+inline constexpr Text kSenderNamedByKeyId{"subject key identifier %1", "идентификатор ключа субъекта %1"};
+inline constexpr Text kSenderCertificateMissing{
+    "The sender's certificate (%1) is missing: import it into AddressBook with "
+    "ordalis-store import FILE --store AddressBook",
+    "Нет сертификата отправителя (%1): импортируйте его в AddressBook командой "
+    "ordalis-store import ФАЙЛ --store AddressBook"};
 
 inline constexpr Text kProgramHelpHead{
     "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n",
