@@ -118,8 +118,8 @@ bool Envelope::isAddressedTo(X509* certificate) const
 std::optional<OriginatorName> Envelope::missingSenderFor(X509* certificate) const
 {
     RecipientMatch match;
-    if (!certificate || FindRecipientFor(m_cms.get(), certificate, sendersAtHand(), match))
-        return std::nullopt;
+    if (certificate)
+        FindRecipientFor(m_cms.get(), certificate, sendersAtHand(), match);
     return match.missingOriginator;
 }
 

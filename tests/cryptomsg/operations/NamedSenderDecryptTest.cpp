@@ -123,14 +123,17 @@ TEST_F(NamedSender, ALookAlikeWithTheSendersIssuerAndSerialNumberFailsWithoutOut
 
 TEST_F(NamedSender, NoSenderIsNamedForAnEnvelopeThatIsNotForTheStore)
 {
-    // The original example is addressed to the TC26 recipient, whose key is not published.
-    const std::string original = store.path("original.txt.enc");
-    WriteFile(original, Tc26Der("encrypted_keyagree_a221.pem"));
-    EXPECT_FALSE(decrypt(original).succeeded);
+    // The store's key is another party's: the envelope's missing sender is not its concern.
+    std::filesystem::remove_all(StoreFolderPath("MY"));
+    ImportFile(Tc26File("recipient512_cert.pem"), {}, "MY");
+    ImportFile(Tc26File("recipient512_key.pem"), {}, "MY");
+    const OperationResult result = decrypt(envelope);
+    EXPECT_FALSE(result.succeeded);
+    EXPECT_EQ(desktop.notices, std::vector<std::string>{ErrorReportText(codes::NoDecryptCert)});
     EXPECT_TRUE(tab.missing.empty());
 
     // The question leaves the failure's code for the caller to report.
-    const std::string der = ReadFile(original);
+    const std::string der = ReadFile(envelope);
     CRYPT_DECRYPT_MESSAGE_PARA para{kDecryptMessageParaSize, kEncodingType, 0, nullptr};
     SetLastError(codes::NoDecryptCert);
     EXPECT_FALSE(
