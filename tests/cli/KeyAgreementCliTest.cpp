@@ -94,5 +94,21 @@ TEST_F(KeyAgreementCli, ItsJsonLineGivesTheMissingSenderAsTheErrorWithTheCode)
     EXPECT_NE(run.out.find("\"code\":" + std::to_string(codes::NoDecryptCert)), std::string::npos) << run.out;
 }
 
+TEST_F(KeyAgreementCli, ASenderNamedByKeyIdentifierIsLookedUpAndNamedAlike)
+{
+    WriteFile(envelope, Tc26SwappedAgreementByKeyId());
+    const CliRun missing = cli({"decrypt", envelope});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("The sender's certificate (subject key identifier "
+                               "BB9EF8F51BF4E7BEA7388153E32F35E8E382BCC5) is missing"),
+              std::string::npos)
+        << missing.err;
+
+    ImportFile(Tc26File("recipient256_cert.pem"), {}, "AddressBook");
+    const CliRun run = cli({"decrypt", envelope});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(decrypted), Tc26Plaintext());
+}
+
 } // namespace
 } // namespace ordalis::test

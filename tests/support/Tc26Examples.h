@@ -21,7 +21,11 @@ std::string Tc26Plaintext();
 // agreement gives both parties the same key, so it opens as the original does.
 std::string Tc26SwappedAgreement();
 
-// The same in PEM armour ("-----BEGIN CMS-----").
+// The same envelope naming its originator by subject key identifier instead,
+// encoded by OpenSSL's ASN.1 generator from the swapped example's parts.
+std::string Tc26SwappedAgreementByKeyId();
+
+// The swapped example in PEM armour ("-----BEGIN CMS-----").
 std::string Tc26SwappedAgreementPem();
 
 } // namespace ordalis::test
