@@ -41,7 +41,7 @@ struct Gost28147ParametersView {
     ASN1_OBJECT* parameterSet;
 };
 
-// The parameters of GOST R 34.12-2015 ciphers in CTR-ACPKM mode (R 1323565.1.025):
+// The parameters of GOST R 34.12-2015 ciphers in CTR-ACPKM mode in CMS:
 // the UKM, which is the IV followed by a key-derivation seed.
 struct Gost2015ParametersView {
     ASN1_OCTET_STRING* ukm;
