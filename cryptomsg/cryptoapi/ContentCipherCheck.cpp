@@ -41,6 +41,12 @@ struct Gost28147ParametersView {
     ASN1_OBJECT* parameterSet;
 };
 
+// The parameters of GOST R 34.12-2015 ciphers in CTR-ACPKM mode in CMS:
+// the UKM, which is the IV followed by a key-derivation seed.
+struct Gost2015ParametersView {
+    ASN1_OCTET_STRING* ukm;
+};
+
 } // namespace
 
 ASN1_SEQUENCE(EncryptedContentInfoView) =
@@ -71,7 +77,12 @@ ASN1_SEQUENCE(EncryptedContentInfoView) =
                                 ASN1_SIMPLE(Gost28147ParametersView, parameterSet, ASN1_OBJECT),
 } ASN1_SEQUENCE_END(Gost28147ParametersView)
 
-                                namespace
+                                ASN1_SEQUENCE(Gost2015ParametersView) =
+                                    {
+                                        ASN1_SIMPLE(Gost2015ParametersView, ukm, ASN1_OCTET_STRING),
+} ASN1_SEQUENCE_END(Gost2015ParametersView)
+
+                                        namespace
 {
     template <class View>
     struct ItemFree {
@@ -122,6 +133,31 @@ ASN1_SEQUENCE(EncryptedContentInfoView) =
                                                    ASN1_ITEM_rptr(Gost28147ParametersView)) != nullptr;
     }
 
+    // The UKM's length the engine requires of a GOST R 34.12-2015 cipher in
+    // CTR-ACPKM mode; 0 for any other cipher.
+    int Gost2015UkmLength(int nid)
+    {
+        switch (nid) {
+        case NID_magma_ctr_acpkm:
+        case NID_magma_ctr_acpkm_omac: return 12;
+        case NID_kuznyechik_ctr_acpkm:
+        case NID_kuznyechik_ctr_acpkm_omac: return 16;
+        default: return 0;
+        }
+    }
+
+    // The engine reports parameters it cannot read and then decrypts with a zero
+    // IV all the same, which gives wrong content and success.
+    bool Gost2015ParametersAreSound(int type, const void* value, int ukmLength)
+    {
+        if (type != V_ASN1_SEQUENCE)
+            return false;
+        const ASN1_STRING* sequence = static_cast<const ASN1_STRING*>(value);
+        const auto view = DecodeView<Gost2015ParametersView>(
+            ASN1_STRING_get0_data(sequence), ASN1_STRING_length(sequence), ASN1_ITEM_rptr(Gost2015ParametersView));
+        return view && ASN1_STRING_length(view->ukm) == ukmLength;
+    }
+
 } // namespace
 
 bool ContentCipherParametersAreSound(CMS_ContentInfo* envelope)
@@ -144,7 +180,10 @@ bool CipherParametersAreSound(const X509_ALGOR* algorithm)
     X509_ALGOR_get0(&cipher, &type, &value, algorithm);
     if (type == V_ASN1_UNDEF)
         return false;
-    return OBJ_obj2nid(cipher) != NID_id_Gost28147_89 || Gost28147ParametersAreSound(type, value);
+    const int nid = OBJ_obj2nid(cipher);
+    if (const int ukmLength = Gost2015UkmLength(nid))
+        return Gost2015ParametersAreSound(type, value, ukmLength);
+    return nid != NID_id_Gost28147_89 || Gost28147ParametersAreSound(type, value);
 }
 
 } // namespace ordalis

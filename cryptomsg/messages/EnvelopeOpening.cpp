@@ -101,10 +101,26 @@ std::size_t Envelope::contentSizeBound() const
     return static_cast<std::size_t>(ASN1_STRING_length(*CMS_get0_content(m_cms.get())));
 }
 
+void Envelope::lookForSendersAmong(std::vector<X509Ptr> certificates)
+{
+    m_senders = std::move(certificates);
+    m_sendersAtHand.clear();
+    for (const X509Ptr& certificate : m_senders)
+        m_sendersAtHand.push_back(certificate.get());
+}
+
 bool Envelope::isAddressedTo(X509* certificate) const
 {
     RecipientMatch match;
-    return certificate && FindRecipientFor(m_cms.get(), certificate, match);
+    return certificate && FindRecipientFor(m_cms.get(), certificate, sendersAtHand(), match);
+}
+
+std::optional<OriginatorName> Envelope::missingSenderFor(X509* certificate) const
+{
+    RecipientMatch match;
+    if (certificate)
+        FindRecipientFor(m_cms.get(), certificate, sendersAtHand(), match);
+    return match.missingOriginator;
 }
 
 std::optional<std::size_t> Envelope::decryptInto(X509* recipient, EVP_PKEY* key, std::span<unsigned char> out)
@@ -114,7 +130,7 @@ std::optional<std::size_t> Envelope::decryptInto(X509* recipient, EVP_PKEY* key,
         FailWith(codes::InvalidArg);
         return std::nullopt;
     }
-    if (!FindRecipientFor(m_cms.get(), recipient, match)) {
+    if (!FindRecipientFor(m_cms.get(), recipient, sendersAtHand(), match)) {
         FailWith(codes::NoDecryptCert);
         return std::nullopt;
     }

@@ -7,6 +7,7 @@
 // (common/LastError.h), leaving nothing in OpenSSL's error queue.
 
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/messages/OriginatorName.h"
 #include "cryptomsg/messages/OutgoingMessage.h"
 
 #include <cstdint>
@@ -92,9 +93,19 @@ public:
     // The decrypted content is never longer than this.
     std::size_t contentSizeBound() const;
 
+    // Where the sender's certificate that key agreement needs is looked for,
+    // in order, when the message does not carry it (a sender named by issuer
+    // and serial number or key identifier).
+    void lookForSendersAmong(std::vector<X509Ptr> certificates);
+
     // Whether a recipient entry is addressed to the certificate and can be
     // opened with its key. Opens nothing, so no key is needed yet.
     bool isAddressedTo(X509* certificate) const;
+
+    // How the envelope names the sender whose certificate a key-agreement entry
+    // addressed to the certificate needs and that was found nowhere; nothing
+    // when no such certificate is missing.
+    std::optional<OriginatorName> missingSenderFor(X509* certificate) const;
 
     // Decrypts the content into out (at least contentSizeBound() bytes) with
     // the recipient's key and returns its length; nothing with the last error
@@ -107,9 +118,13 @@ public:
 private:
     Envelope(CmsPtr cms, ByteView der);
 
+    std::span<X509* const> sendersAtHand() const { return m_sendersAtHand; }
+
     CmsPtr m_cms;
     BorrowedContent m_borrowed; // after m_cms: given back before the message is freed
     ByteView m_der;
+    std::vector<X509Ptr> m_senders;
+    std::vector<X509*> m_sendersAtHand; // borrowed from m_senders, as OpenSSL's calls take them
 };
 
 // The private key of a recipient's certificate, or null with the last error set.

@@ -1,6 +1,12 @@
 #include "cryptomsg/messages/MessageRecipient.h"
 
+#include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/store/CertificateIds.h"
+
+#include <openssl/crypto.h>
 #include <openssl/err.h>
+
+#include <vector>
 
 namespace ordalis {
 
@@ -15,9 +21,40 @@ bool AgreementAddressedTo(CMS_RecipientInfo* recipient, X509* certificate)
     return false;
 }
 
+std::string UpperHex(const ASN1_OCTET_STRING* bytes)
+{
+    std::vector<char> text(2 * static_cast<std::size_t>(ASN1_STRING_length(bytes)) + 1);
+    if (OPENSSL_buf2hexstr_ex(text.data(), text.size(), nullptr, ASN1_STRING_get0_data(bytes),
+                              static_cast<std::size_t>(ASN1_STRING_length(bytes)), '\0') != 1)
+        return {};
+    return text.data();
+}
+
+OriginatorName NameOf(const ASN1_OCTET_STRING* keyId, const X509_NAME* issuer, const ASN1_INTEGER* serial)
+{
+    OriginatorName name;
+    if (issuer) {
+        name.issuer = FormatName(issuer, NameStyle::ShortName);
+        name.serialHex = SerialNumberHex(serial);
+    }
+    if (keyId)
+        name.keyIdHex = UpperHex(keyId);
+    return name;
+}
+
+X509* FirstOriginator(CMS_RecipientInfo* recipient, std::span<X509* const> candidates)
+{
+    for (X509* candidate : candidates)
+        if (CMS_RecipientInfo_kari_orig_id_cmp(recipient, candidate) == 0)
+            return candidate;
+    return nullptr;
+}
+
 // The originator of a key agreement: true when it comes as a public key (no
-// certificate needed) or when its certificate is among the message's.
-bool FindOriginator(CMS_ContentInfo* cms, CMS_RecipientInfo* recipient, X509Ptr& originator)
+// certificate needed) or when its certificate is among the message's or those
+// at hand; otherwise, when it is named, what names it.
+bool FindOriginator(CMS_ContentInfo* cms, CMS_RecipientInfo* recipient, std::span<X509* const> atHand,
+                    RecipientMatch& match)
 {
     X509_ALGOR* keyAlgorithm = nullptr;
     ASN1_BIT_STRING* publicKey = nullptr;
@@ -28,21 +65,24 @@ bool FindOriginator(CMS_ContentInfo* cms, CMS_RecipientInfo* recipient, X509Ptr&
         return false;
     if (publicKey)
         return true;
-    X509StackPtr certificates(CMS_get1_certs(cms));
-    for (int i = 0; certificates && i < sk_X509_num(certificates.get()); ++i) {
-        X509* candidate = sk_X509_value(certificates.get(), i);
-        if (CMS_RecipientInfo_kari_orig_id_cmp(recipient, candidate) == 0) {
-            X509_up_ref(candidate);
-            originator.reset(candidate);
-            return true;
-        }
+    X509StackPtr carried(CMS_get1_certs(cms));
+    std::vector<X509*> candidates;
+    for (int i = 0; carried && i < sk_X509_num(carried.get()); ++i)
+        candidates.push_back(sk_X509_value(carried.get(), i));
+    candidates.insert(candidates.end(), atHand.begin(), atHand.end());
+    X509* originator = FirstOriginator(recipient, candidates);
+    if (!originator) {
+        match.missingOriginator = NameOf(keyId, issuer, serial);
+        return false;
     }
-    return false;
+    X509_up_ref(originator);
+    match.originator.reset(originator);
+    return true;
 }
 
 } // namespace
 
-bool FindRecipientFor(CMS_ContentInfo* cms, X509* certificate, RecipientMatch& match)
+bool FindRecipientFor(CMS_ContentInfo* cms, X509* certificate, std::span<X509* const> atHand, RecipientMatch& match)
 {
     STACK_OF(CMS_RecipientInfo)* recipients = CMS_get0_RecipientInfos(cms);
     bool usable = false;
@@ -58,7 +98,7 @@ bool FindRecipientFor(CMS_ContentInfo* cms, X509* certificate, RecipientMatch& m
             // certificate, and the GOST engine crashes deriving a key from a
             // named originator it has not been given: one such entry refuses them all.
             if (AgreementAddressedTo(recipient, certificate)) {
-                refused = !FindOriginator(cms, recipient, match.originator);
+                refused = !FindOriginator(cms, recipient, atHand, match);
                 usable = !refused;
             }
             break;

@@ -2,20 +2,26 @@
 
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
+#include "common/ErrorCodes.h"
 #include "common/FileContent.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
 #include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/messages/MissingSender.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
 #include "cryptomsg/operations/PemMessage.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreApi.h"
+#include "cryptomsg/store/StoreNames.h"
 
 #include <limits>
+#include <span>
 #include <sys/stat.h>
+#include <vector>
 
 namespace ordalis {
 
@@ -34,21 +40,52 @@ bool NameTooShort(const std::string& path)
     return nameLength <= 4;
 }
 
+// The stores a decryption reads. The key is the personal store's (the only
+// one that keeps keys); a sender's certificate that key agreement needs and the
+// message does not carry is looked for in all of them, other people's first.
+class DecryptionStores {
+public:
+    DecryptionStores()
+    {
+        for (const char* name : {kAddressBookStore, kPersonalStore, kCaStore, kRootStore})
+            m_handles.push_back(CertOpenSystemStoreA(nullptr, name));
+    }
+    DecryptionStores(const DecryptionStores&) = delete;
+    DecryptionStores& operator=(const DecryptionStores&) = delete;
+    ~DecryptionStores() { close(); }
+
+    void close()
+    {
+        for (HCERTSTORE handle : m_handles)
+            if (handle)
+                CertCloseStore(handle, CERT_CLOSE_STORE_CHECK_FLAG);
+        m_handles.clear();
+    }
+    std::span<HCERTSTORE> handles() { return m_handles; }
+
+private:
+    std::vector<HCERTSTORE> m_handles;
+};
+
 // Decrypts the whole input into content; false with the Error report shown when a pass is refused.
-bool Decrypt(HCERTSTORE store, const std::string& inputName, std::span<const unsigned char> input, ByteBuffer& content,
-             DesktopSeam& desktop)
+bool Decrypt(std::span<HCERTSTORE> stores, const std::string& inputName, std::span<const unsigned char> input,
+             ByteBuffer& content, DecryptTab& tab, DesktopSeam& desktop)
 {
-    HCERTSTORE stores[] = {store};
     CRYPT_DECRYPT_MESSAGE_PARA para{};
     para.cbSize = kDecryptMessageParaSize;
     para.dwMsgAndCertEncodingType = kEncodingType;
-    para.cCertStore = 1;
-    para.rghCertStore = stores;
+    para.cCertStore = static_cast<DWORD>(stores.size());
+    para.rghCertStore = stores.data();
 
     const auto inputSize = static_cast<DWORD>(input.size());
     DWORD size = 0;
     if (!CryptDecryptMessage(&para, input.data(), inputSize, nullptr, &size, nullptr)) {
-        desktop.showNotice(ErrorReportText(GetLastError()), NoticeKind::Failure);
+        const std::uint32_t error = GetLastError();
+        const std::optional<OriginatorName> missing =
+            error == codes::NoDecryptCert ? MissingSenderCertificate(para, input.data(), inputSize) : std::nullopt;
+        desktop.showNotice(ErrorReportText(error), NoticeKind::Failure);
+        if (missing)
+            tab.senderCertificateMissing(*missing);
         return false;
     }
     content.setSize(size);
@@ -77,15 +114,15 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
     const std::string inputName = tab.fileToDecrypt();
     std::string outputName;
     {
-        CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
+        DecryptionStores stores;
         FileContent input;
         ByteBuffer content;
         // Every way out, an error included, releases the buffers (the content
-        // wiped), closes the store and resets the tab, in that order.
+        // wiped), closes the stores and resets the tab, in that order.
         ScopeExit cleanUp([&] {
             content.wipe();
             input = FileContent();
-            CertCloseStore(store.release(), CERT_CLOSE_STORE_CHECK_FLAG);
+            stores.close();
             tab.resetSelection();
         });
         if (!inputName.empty() && NameTooShort(inputName)) {
@@ -104,7 +141,7 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
             tab.readsPemArmour() ? PemMessageDer(message) : std::nullopt;
         if (unarmoured)
             message = *unarmoured;
-        if (!Decrypt(store.get(), inputName, message, content, desktop))
+        if (!Decrypt(stores.handles(), inputName, message, content, tab, desktop))
             return {};
         outputName = DecryptedFileName(inputName);
         content.saveToFile(outputName, outputMode);

@@ -3,6 +3,8 @@
 // What each operation reads and resets on its tab. The window implements these
 // with its widgets; the command line with its arguments.
 
+#include "cryptomsg/messages/OriginatorName.h"
+
 #include <string>
 
 namespace ordalis {
@@ -53,6 +55,10 @@ public:
     virtual void resetSelection() = 0;
     // Whether an envelope in PEM armour is read too: the command line's files; the window reads DER.
     virtual bool readsPemArmour() const { return false; }
+    // The envelope could not be opened because it needs the sender's certificate,
+    // which neither it nor the stores hold. The window says nothing more than
+    // its Error report; the command line says which certificate to import.
+    virtual void senderCertificateMissing(const OriginatorName&) {}
 };
 
 } // namespace ordalis

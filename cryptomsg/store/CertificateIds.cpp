@@ -9,8 +9,13 @@ namespace ordalis {
 
 std::string CertificateSerialHex(const X509* certificate)
 {
+    return SerialNumberHex(X509_get0_serialNumber(certificate));
+}
+
+std::string SerialNumberHex(const ASN1_INTEGER* serial)
+{
     BioPtr bio(BIO_new(BIO_s_mem()));
-    if (!bio || i2a_ASN1_INTEGER(bio.get(), X509_get0_serialNumber(certificate)) <= 0) {
+    if (!bio || !serial || i2a_ASN1_INTEGER(bio.get(), serial) <= 0) {
         ERR_clear_error();
         return {};
     }

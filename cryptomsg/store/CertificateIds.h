@@ -8,6 +8,7 @@ namespace ordalis {
 
 // The serial number in hex as `openssl x509 -serial` prints it.
 std::string CertificateSerialHex(const X509* certificate);
+std::string SerialNumberHex(const ASN1_INTEGER* serial);
 
 // The SHA-1 thumbprint of the DER certificate, upper-case hex.
 std::string CertificateThumbprint(const X509* certificate);

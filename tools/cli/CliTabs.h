@@ -6,6 +6,8 @@
 #include "cryptomsg/operations/OperationTabs.h"
 #include "tools/cli/TerminalDesktop.h"
 
+#include <optional>
+
 namespace ordalis::cli {
 
 class CliSignTab : public SignTab {
@@ -71,9 +73,14 @@ public:
     std::string fileToDecrypt() const override { return m_file; }
     void resetSelection() override {}
     bool readsPemArmour() const override { return true; }
+    void senderCertificateMissing(const OriginatorName& sender) override { m_missingSender = sender; }
+
+    // The sender's certificate the envelope needed and nobody had, when that is why it failed.
+    const std::optional<OriginatorName>& missingSender() const { return m_missingSender; }
 
 private:
     std::string m_file;
+    std::optional<OriginatorName> m_missingSender;
 };
 
 } // namespace ordalis::cli

@@ -36,6 +36,14 @@ inline constexpr Text kCosignOverInvalidSigner{
     "%1 is not a valid signature of %2 (signer %3: %4); no signer was added and the file is unchanged",
     "%1 не является верной подписью файла %2 (подписавший %3: %4); подпись не добавлена, файл не изменен"};
 inline constexpr Text kSignerAdded{"Signer added to %1", "Подпись добавлена в %1"};
+// Decrypting an envelope whose sender's certificate is nowhere at hand.
+inline constexpr Text kSenderNamedByIssuer{"issuer %1, serial number %2", "издатель %1, серийный номер %2"};
+inline constexpr Text kSenderNamedByKeyId{"subject key identifier %1", "идентификатор ключа субъекта %1"};
+inline constexpr Text kSenderCertificateMissing{
+    "The sender's certificate (%1) is missing: import it into AddressBook with "
+    "ordalis-store import FILE --store AddressBook",
+    "Нет сертификата отправителя (%1): импортируйте его в AddressBook командой "
+    "ordalis-store import ФАЙЛ --store AddressBook"};
 
 inline constexpr Text kProgramHelpHead{
     "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n",

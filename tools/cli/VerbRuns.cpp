@@ -88,11 +88,26 @@ int RunEncrypt(const CliOptions& options, Batch& batch)
     });
 }
 
+namespace {
+
+std::string SenderCertificateMissingText(const OriginatorName& sender)
+{
+    const std::string named = sender.issuer.empty()
+                                  ? tools::Say(texts::kSenderNamedByKeyId, {sender.keyIdHex})
+                                  : tools::Say(texts::kSenderNamedByIssuer, {sender.issuer, sender.serialHex});
+    return tools::Say(texts::kSenderCertificateMissing, {named});
+}
+
+} // namespace
+
 int RunDecrypt(const CliOptions& options, Batch& batch)
 {
     return batch.run(SingleFiles(options.files()), [](const Job& job, TerminalDesktop& desktop) {
         CliDecryptTab tab(job.file);
-        return DecryptOperation(tab, desktop);
+        const OperationResult result = DecryptOperation(tab, desktop);
+        if (tab.missingSender())
+            desktop.showError(SenderCertificateMissingText(*tab.missingSender()));
+        return result;
     });
 }
 

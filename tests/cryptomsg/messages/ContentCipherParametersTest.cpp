@@ -20,6 +20,7 @@ using Asn1TypePtr = std::unique_ptr<ASN1_TYPE, OsslFree<ASN1_TYPE_free>>;
 
 constexpr const char* kGost89 = "1.2.643.2.2.21";
 constexpr const char* kKuznyechikCtrAcpkm = "1.2.643.7.1.1.5.2.1";
+constexpr const char* kMagmaCtrAcpkm = "1.2.643.7.1.1.5.1.1";
 
 // Parameter values described in OpenSSL's ASN.1 generator language.
 Asn1TypePtr Generated(const char* value, const char* sections = "")
@@ -80,6 +81,14 @@ set = OID:1.2.643.7.1.2.5.1.1
     const Outcome opened = DecryptMessage({my.get()}, rewritten);
     ASSERT_TRUE(opened.ok) << std::hex << opened.error;
     EXPECT_EQ(opened.bytes.size(), content.size()) << "another IV garbles the content but keeps its length";
+
+    for (const auto& [cipher, ukm] : {std::pair{kMagmaCtrAcpkm, "000102030405060708090A0B"},
+                                      std::pair{kKuznyechikCtrAcpkm, "000102030405060708090A0B0C0D0E0F"}}) {
+        const Asn1TypePtr sound =
+            Generated("SEQUENCE:p", ("[p]\nukm = FORMAT:HEX,OCTETSTRING:" + std::string(ukm) + "\n").c_str());
+        const Outcome other = DecryptMessage({my.get()}, WithContentCipher(envelope, cipher, sound.get()));
+        EXPECT_TRUE(other.ok) << cipher << std::hex << " " << other.error;
+    }
 }
 
 TEST_F(ContentCipherParameters, ParametersTheEngineCannotReadAreRefusedWithACode)
@@ -100,6 +109,15 @@ TEST_F(ContentCipherParameters, ParametersTheEngineCannotReadAreRefusedWithACode
                                  "set = OID:1.2.643.7.1.2.5.1.1\nmore = NULL\n")},
         {"an empty SEQUENCE", kGost89, Generated("SEQUENCE:p", "[p]\n")},
         {"Kuznyechik without parameters", kKuznyechikCtrAcpkm, nullptr},
+        // These the engine refuses to read, then decrypts with a zero IV and reports success.
+        {"Kuznyechik's UKM outside its SEQUENCE", kKuznyechikCtrAcpkm,
+         Generated("FORMAT:HEX,OCTETSTRING:000102030405060708090A0B0C0D0E0F")},
+        {"Kuznyechik with Magma's UKM length", kKuznyechikCtrAcpkm,
+         Generated("SEQUENCE:p", "[p]\nukm = FORMAT:HEX,OCTETSTRING:000102030405060708090A0B\n")},
+        {"Magma with Kuznyechik's UKM length", kMagmaCtrAcpkm,
+         Generated("SEQUENCE:p", "[p]\nukm = FORMAT:HEX,OCTETSTRING:000102030405060708090A0B0C0D0E0F\n")},
+        {"Magma with an element too many", kMagmaCtrAcpkm,
+         Generated("SEQUENCE:p", "[p]\nukm = FORMAT:HEX,OCTETSTRING:000102030405060708090A0B\nmore = NULL\n")},
     };
     for (const Case& c : cases) {
         const std::string damaged = WithContentCipher(envelope, c.cipher, c.parameters.get());
