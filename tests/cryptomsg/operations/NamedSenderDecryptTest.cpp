@@ -11,6 +11,7 @@
 #include "cryptomsg/store/StoreFolder.h"
 #include "tests/cryptomsg/operations/TestTabs.h"
 #include "tests/support/FakeDesktop.h"
+#include "tests/support/IgnoredEngineLeaks.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/Tc26Examples.h"
 #include "tests/support/TestStore.h"
@@ -152,6 +153,7 @@ TEST(Tc26KeyAgreement, TheExampleWithAnOriginatorKeyOpensWithTheRecipientsKey)
     FakeDesktop desktop;
     TestDecryptTab tab;
     tab.file = store.path("example.txt.enc");
+    [[maybe_unused]] const IgnoredEngineLeaks engineLeaks{};
     ASSERT_TRUE(DecryptOperation(tab, desktop).succeeded) << testing::PrintToString(desktop.notices);
     EXPECT_EQ(ReadFile(store.path("example.txt")), Tc26Plaintext());
 }
