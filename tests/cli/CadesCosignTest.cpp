@@ -3,6 +3,7 @@
 
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "tests/cli/CliRun.h"
 #include "tests/support/OpenSslCa.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/ScopedLanguage.h"
@@ -23,11 +24,6 @@
 
 namespace ordalis::test {
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
 
 struct Algorithm {
     const char* name;       // as openssl genpkey and ordalis-store name it
@@ -94,17 +90,7 @@ protected:
         WriteFile(file("contract.txt"), "Contract between the parties\r\n");
     }
 
-    CliRun cli(std::vector<std::string> args)
-    {
-        std::istringstream in;
-        std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, false, nullptr, nullptr};
-        CliRun run;
-        run.status = cli::RunCli(args, terminal);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
-    }
+    CliRun cli(std::vector<std::string> args) { return RunCliCaptured(args); }
 
     std::string file(const std::string& name) const { return store.path(name); }
 

@@ -1,6 +1,7 @@
 // The command line's edges: password files from other systems, which signature
 // beside a file is taken, and the error line's final full stop.
 
+#include "tests/cli/CliRun.h"
 #include "tests/support/TestStore.h"
 #include "tools/cli/CliRunner.h"
 
@@ -14,11 +15,6 @@ using namespace ordalis::test;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 class CliEdges : public ::testing::Test {
 protected:
     void SetUp() override
@@ -28,17 +24,7 @@ protected:
         WriteFile(file("a.txt"), "content of a.txt");
     }
 
-    CliRun cli(const std::vector<std::string>& args)
-    {
-        std::istringstream in;
-        std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, false, [](const std::string&) { return std::nullopt; }, nullptr};
-        CliRun run;
-        run.status = cli::RunCli(args, terminal);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
-    }
+    CliRun cli(const std::vector<std::string>& args) { return RunCliCaptured(args); }
 
     std::string file(const std::string& name) { return store.path(name); }
 

@@ -1,4 +1,5 @@
 #include "cryptomsg/operations/Operations.h"
+#include "tests/cli/CliRun.h"
 #include "tests/support/FakeDesktop.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/ScopedLanguage.h"
@@ -22,11 +23,6 @@ using namespace ordalis::test;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -39,14 +35,7 @@ protected:
 
     CliRun cli(std::vector<std::string> args, const std::string& input = "", bool interactive = false)
     {
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, interactive, [this](const std::string&) { return secret; }, nullptr};
-        CliRun run;
-        run.status = cli::RunCli(args, terminal);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
+        return RunCliCaptured(args, input, interactive, [this](const std::string&) { return secret; });
     }
 
     std::string file(const std::string& name) { return store.path(name); }

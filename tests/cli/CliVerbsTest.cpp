@@ -1,6 +1,7 @@
 // ordalis-cli's verbs as its command line sees them: which options each takes,
 // the words of its refusals, and the program's help that lists them.
 
+#include "tests/cli/CliRun.h"
 #include "tests/support/ScopedLanguage.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliRunner.h"
@@ -67,34 +68,19 @@ TEST(CliVerbs, ParsedOptionsAndFiles)
     EXPECT_TRUE(ParseCliOptions({"verify", "--help"}).help) << "help needs no file";
 }
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-CliRun RunWith(const std::vector<std::string>& args)
-{
-    std::istringstream in;
-    std::ostringstream out, err;
-    Terminal terminal{in, out, err, false, nullptr, nullptr};
-    CliRun run;
-    run.status = RunCli(args, terminal);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::CliRun;
 
 TEST(CliVerbs, EncryptNeedsARecipient)
 {
     for (const auto& args :
          std::vector<std::vector<std::string>>{{"encrypt", "a.txt"}, {"encrypt", "a.txt", "--json", "--", "--self"}}) {
-        const CliRun run = RunWith(args);
+        const CliRun run = test::RunCliCaptured(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.err, "ordalis-cli: encrypt needs a recipient: --cert ID, --cert-file CERT.cer or --self\n"
                            "'ordalis-cli --help' lists the commands.\n");
         EXPECT_TRUE(run.out.empty());
         const test::ScopedLanguage russian("ru_RU.UTF-8");
-        EXPECT_EQ(RunWith(args).err,
+        EXPECT_EQ(test::RunCliCaptured(args).err,
                   "ordalis-cli: для encrypt нужен получатель: --cert ID, --cert-file СЕРТ.cer или --self\n"
                   "'ordalis-cli --help' перечисляет команды.\n");
     }
@@ -102,7 +88,7 @@ TEST(CliVerbs, EncryptNeedsARecipient)
 
 TEST(CliVerbs, ProgramHelpListsEveryVerb)
 {
-    const CliRun run = RunWith({"--help"});
+    const CliRun run = test::RunCliCaptured({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(
         run.out,
@@ -121,23 +107,23 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
 TEST(CliVerbs, HelpSpeaksTheUsersLanguage)
 {
     const test::ScopedLanguage russian("ru_RU.UTF-8");
-    const CliRun program = RunWith({"--help"});
+    const CliRun program = test::RunCliCaptured({"--help"});
     EXPECT_EQ(program.out.substr(0, program.out.find('\n')),
               "ordalis-cli — подпись, проверка, шифрование и расшифровка файлов с сертификатами ГОСТ");
     EXPECT_NE(program.out.find("  ordalis-cli verify ФАЙЛ ПОДПИСЬ | ФАЙЛ... | ПОДПИСЬ"), std::string::npos)
         << program.out;
-    const CliRun verb = RunWith({"decrypt", "--help"});
+    const CliRun verb = test::RunCliCaptured({"decrypt", "--help"});
     EXPECT_NE(verb.out.find("Расшифровывает каждый ФАЙЛ.enc"), std::string::npos) << verb.out;
     // Each sign form has its explanation and an example in both languages.
-    const std::string signRu = RunWith({"sign", "--help"}).out;
+    const std::string signRu = test::RunCliCaptured({"sign", "--help"}).out;
     EXPECT_NE(signRu.find("--cades          CAdES-BES: подписанные атрибуты"), std::string::npos) << signRu;
     EXPECT_NE(signRu.find("--cosign ПОДПИСЬ добавить подписавшего"), std::string::npos) << signRu;
     EXPECT_NE(signRu.find("  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --attached\n"), std::string::npos);
     EXPECT_NE(signRu.find("  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n"),
               std::string::npos);
     const test::ScopedLanguage english("en_GB.UTF-8");
-    EXPECT_NE(RunWith({"decrypt", "--help"}).out.find("Decrypts each FILE.enc"), std::string::npos);
-    const std::string sign = RunWith({"sign", "--help"}).out;
+    EXPECT_NE(test::RunCliCaptured({"decrypt", "--help"}).out.find("Decrypts each FILE.enc"), std::string::npos);
+    const std::string sign = test::RunCliCaptured({"sign", "--help"}).out;
     EXPECT_NE(sign.find("--cades          CAdES-BES: signed attributes"), std::string::npos) << sign;
     EXPECT_NE(sign.find("--cosign SIG     add a signer"), std::string::npos) << sign;
     EXPECT_NE(sign.find("  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n"),
@@ -161,7 +147,7 @@ TEST(CliVerbs, EncryptHelpOwnsUpToTheCiphersItDoesNotWrite)
     };
     for (const auto& language : languages) {
         const test::ScopedLanguage chosen(language.locale);
-        const CliRun run = RunWith({"encrypt", "--help"});
+        const CliRun run = test::RunCliCaptured({"encrypt", "--help"});
         EXPECT_EQ(run.status, 0);
         for (const std::string& phrase : language.phrases)
             EXPECT_NE(run.out.find(phrase), std::string::npos) << language.locale << ": " << phrase << "\n" << run.out;

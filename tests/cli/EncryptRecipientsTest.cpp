@@ -3,6 +3,7 @@
 // recipient list writes nothing.
 
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "tests/cli/CliRun.h"
 #include "tests/support/OpenSslCa.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/OtherUser.h"
@@ -22,21 +23,9 @@ using namespace ordalis::test;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 CliRun RunCli(const std::vector<std::string>& args, const std::string& input = "", bool interactive = false)
 {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    cli::Terminal terminal{in, out, err, interactive, [](const std::string&) { return std::nullopt; }, nullptr};
-    CliRun run;
-    run.status = cli::RunCli(args, terminal);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    return RunCliCaptured(args, input, interactive);
 }
 
 X509Ptr CertificateFromPem(const std::string& path)

@@ -5,6 +5,7 @@
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "tests/cli/CliRun.h"
 #include "tests/support/ScopedLanguage.h"
 #include "tests/support/Tc26Examples.h"
 #include "tests/support/TestStore.h"
@@ -19,11 +20,6 @@
 namespace ordalis::test {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 class KeyAgreementCli : public ::testing::Test {
 protected:
     void SetUp() override
@@ -35,17 +31,7 @@ protected:
         WriteFile(envelope, Tc26SwappedAgreementPem());
     }
 
-    CliRun cli(std::vector<std::string> args)
-    {
-        std::istringstream in;
-        std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, false, nullptr, nullptr};
-        CliRun run;
-        run.status = cli::RunCli(args, terminal);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
-    }
+    CliRun cli(std::vector<std::string> args) { return RunCliCaptured(args); }
 
     TestStore store;
     const std::string envelope = store.path("letter.txt.enc");

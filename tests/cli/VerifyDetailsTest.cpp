@@ -2,6 +2,7 @@
 // → signer chain: the reason codes, the trust outcome, and the forms people receive.
 
 #include "cryptomsg/store/StoreAdmin.h"
+#include "tests/cli/CliRun.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/TestStore.h"
@@ -18,26 +19,11 @@
 namespace ordalis::test {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 class VerifyDetails : public ::testing::Test {
 protected:
     void SetUp() override { WriteFile(file("report.txt"), "Quarterly report\n"); }
 
-    CliRun cli(std::vector<std::string> args)
-    {
-        std::istringstream in;
-        std::ostringstream out, err;
-        cli::Terminal terminal{in, out, err, false, nullptr, nullptr};
-        CliRun run;
-        run.status = cli::RunCli(args, terminal);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
-    }
+    CliRun cli(std::vector<std::string> args) { return RunCliCaptured(args); }
 
     QJsonObject json(std::vector<std::string> args, int expectedStatus)
     {
