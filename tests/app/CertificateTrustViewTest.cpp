@@ -6,6 +6,7 @@
 #include "cryptomsg/operations/VerifyDetachedSignature.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/app/OnModals.h"
+#include "tests/support/ChainInStores.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/TestStore.h"
@@ -85,16 +86,8 @@ protected:
     }
     void makeChain(const ChainOptions& options = {}) { chain.emplace(store.path(""), options); }
     void put(const std::string& file, const std::string& storeName) { ImportFile(file, {}, storeName); }
-    void trustRoot()
-    {
-        put(chain->root(), "ROOT");
-        put(chain->intermediate(), "CA");
-    }
-    void putCrls()
-    {
-        put(chain->rootCrl(), "CA");
-        put(chain->intermediateCrl(), "CA");
-    }
+    void trustRoot() { TrustChainRoot(*chain); }
+    void putCrls() { PutChainCrls(*chain); }
 
     static CertContextPtr ContextOf(const std::string& derFile)
     {

@@ -3,6 +3,7 @@
 #include "cryptomsg/store/CertificateTrust.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/StoreAdmin.h"
+#include "tests/support/ChainInStores.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/TestStore.h"
 
@@ -44,17 +45,8 @@ protected:
     void SetUp() override { ASSERT_TRUE(EnsureGostEngine()); }
     void makeChain(const ChainOptions& options = {}) { chain.emplace(store.path(""), options); }
     void put(const std::string& file, const std::string& storeName) { ImportFile(file, {}, storeName); }
-    // The root trusted, the intermediate in CA.
-    void trustRoot()
-    {
-        put(chain->root(), "ROOT");
-        put(chain->intermediate(), "CA");
-    }
-    void putCrls()
-    {
-        put(chain->rootCrl(), "CA");
-        put(chain->intermediateCrl(), "CA");
-    }
+    void trustRoot() { TrustChainRoot(*chain); }
+    void putCrls() { PutChainCrls(*chain); }
     TrustOutcome check(const std::string& signerFile, std::vector<X509*> carried = {})
     {
         X509Ptr signer = ReadCertificate(signerFile);
