@@ -6,7 +6,6 @@
 #include "common/FileContent.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
-#include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/messages/MissingSender.h"
@@ -18,7 +17,6 @@
 #include "cryptomsg/store/StoreApi.h"
 #include "cryptomsg/store/StoreNames.h"
 
-#include <limits>
 #include <span>
 #include <sys/stat.h>
 #include <vector>
@@ -134,8 +132,7 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
         const OutputMode outputMode = OutputMode::NoMoreThan(envelope.permissions() | S_IRWXU);
         input = FileContent::load(envelope);
         envelope.close();
-        if (input.length() > std::numeric_limits<DWORD>::max())
-            throw Error(texts::kFileTooLarge);
+        RefuseLargerThanOneCall(input.length());
         std::span<const unsigned char> message = input.bytes();
         const std::optional<std::vector<unsigned char>> unarmoured =
             tab.readsPemArmour() ? PemMessageDer(message) : std::nullopt;

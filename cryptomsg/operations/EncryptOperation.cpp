@@ -10,7 +10,6 @@
 #include "cryptomsg/operations/Operations.h"
 #include "cryptomsg/store/StoreApi.h"
 
-#include <limits>
 #include <vector>
 
 namespace ordalis {
@@ -68,8 +67,7 @@ OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop)
         // Every way out, an error included, leaves the tab reset.
         ScopeExit resetTab([&tab] { tab.resetControls(); });
         const FileContent source = FileContent::load(sourceName);
-        if (source.length() > std::numeric_limits<DWORD>::max())
-            throw Error(texts::kFileTooLarge);
+        RefuseLargerThanOneCall(source.length());
 
         CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
         ByteBuffer certificateBytes;
@@ -108,8 +106,7 @@ OperationResult EncryptOperationFor(EncryptTab& tab, DesktopSeam& desktop, std::
     {
         ScopeExit resetTab([&tab] { tab.resetControls(); });
         const FileContent source = FileContent::load(sourceName);
-        if (source.length() > std::numeric_limits<DWORD>::max())
-            throw Error(texts::kFileTooLarge);
+        RefuseLargerThanOneCall(source.length());
         outputName = EncryptFor(recipients, sourceName, source, desktop);
     }
     desktop.openFolder(FolderOf(sourceName));

@@ -5,6 +5,7 @@
 #include "common/LastError.h"
 #include "cryptomsg/operations/DesktopSeam.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,10 @@ namespace ordalis {
 
 // The folder part of a path, up to and including its last "/" ("./" when it has none).
 std::string FolderOf(const std::string& path);
+
+// Throws the too-large error for content that one message call cannot take:
+// its length must fit the calls' 32-bit sizes.
+void RefuseLargerThanOneCall(std::size_t length);
 
 // Runs call as a long step of the desktop and returns its result. The step may
 // run on another thread, so the last-error code it left is carried back: the

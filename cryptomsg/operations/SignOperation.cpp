@@ -16,8 +16,6 @@
 #include "cryptomsg/store/StoreApi.h"
 #include "sevenzip/PackSignedFile.h"
 
-#include <limits>
-
 namespace ordalis {
 
 namespace {
@@ -72,8 +70,7 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     ByteBuffer signedMessage, armoured;
     const char* hashAlgorithm = HashAlgorithmFor(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);
     content = FileContent::load(source);
-    if (content.length() > std::numeric_limits<DWORD>::max())
-        throw Error(texts::kFileTooLarge);
+    RefuseLargerThanOneCall(content.length());
 
     PCCERT_CONTEXT messageCertificates[] = {certificate.get()};
     CRYPT_SIGN_MESSAGE_PARA para{};

@@ -7,12 +7,10 @@
 #include "common/FileContent.h"
 #include "common/FileModes.h"
 #include "common/UniqueFd.h"
-#include "common/UserTexts.h"
 #include "cryptomsg/operations/OperationSupport.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <limits>
 #include <unistd.h>
 
 namespace ordalis {
@@ -106,9 +104,8 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
     } else {
         signature.loadFromFile(signatureFile);
     }
-    constexpr auto kMax = std::numeric_limits<DWORD>::max();
-    if (content.length() > kMax || signature.length() > kMax)
-        throw Error(texts::kFileTooLarge);
+    RefuseLargerThanOneCall(content.length());
+    RefuseLargerThanOneCall(signature.length());
 
     BeginVerificationReport(report);
     CRYPT_VERIFY_MESSAGE_PARA para{};
