@@ -57,9 +57,9 @@ CertContextPtr FindOneCertificate(HCERTSTORE store, const std::string& id);
 // Imports into MY a PKCS#12 bundle, a PEM or DER certificate or a PEM private key (whose
 // certificate must be in the file or the store); into the other stores certificates,
 // PKCS#7 bundles and (into CA) CRLs, asking approve first (see ImportBundle).
-// Returns what was done, a line each.
-std::vector<std::string> ImportFile(const std::string& path, const PasswordSource& password,
-                                    const std::string& storeName = kPersonalStore, const ImportApproval& approve = {});
+// Returns what was done, an item each.
+std::vector<ImportedItem> ImportFile(const std::string& path, const PasswordSource& password,
+                                     const std::string& storeName = kPersonalStore, const ImportApproval& approve = {});
 
 // Writes the certificate an ID names to file: PEM when the name ends in ".pem", DER otherwise.
 void ExportCertificate(const std::string& id, const std::string& file, const std::string& storeName = kPersonalStore);

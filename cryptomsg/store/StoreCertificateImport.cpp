@@ -48,8 +48,8 @@ std::vector<X509*> NewCertificates(const StoreContent& content, const Certificat
 
 } // namespace
 
-std::vector<std::string> ImportBundle(const std::string& path, CertificateBundle bundle, const std::string& storeName,
-                                      const ImportApproval& approve)
+std::vector<ImportedItem> ImportBundle(const std::string& path, CertificateBundle bundle, const std::string& storeName,
+                                       const ImportApproval& approve)
 {
     if (!bundle.crls.empty() && storeName != kCaStore)
         throw Error("Файл \"" + path + "\" содержит списки отзыва; они импортируются только в хранилище CA");
@@ -66,22 +66,22 @@ std::vector<std::string> ImportBundle(const std::string& path, CertificateBundle
     if (!shown.empty() && approve && !approve(shown))
         throw Error("Импорт в хранилище " + storeName + " отменен");
 
-    std::vector<std::string> report;
+    std::vector<ImportedItem> report;
     for (const X509Ptr& certificate : bundle.certificates)
         if (std::find(added.begin(), added.end(), certificate.get()) == added.end())
-            report.push_back("Сертификат уже в хранилище: " + Label(certificate.get()));
+            report.push_back({ImportedItem::Kind::Certificate, true, Label(certificate.get())});
     for (X509* certificate : added) {
         WriteStoreFile(folder + "/" + CertificateThumbprint(certificate) + ".crt", Bytes(CertificatePem(certificate)));
-        report.push_back("Добавлен сертификат: " + Label(certificate));
+        report.push_back({ImportedItem::Kind::Certificate, false, Label(certificate)});
     }
     for (const X509CrlPtr& crl : bundle.crls) {
         const std::string issuer = FormatName(X509_CRL_get_issuer(crl.get()), NameStyle::ShortName);
         if (HasCrl(content, crl.get())) {
-            report.push_back("Список отзыва уже в хранилище: " + issuer);
+            report.push_back({ImportedItem::Kind::RevocationList, true, issuer});
             continue;
         }
         WriteStoreFile(folder + "/" + CrlThumbprint(crl.get()) + ".crl", Bytes(CrlPem(crl.get())));
-        report.push_back("Добавлен список отзыва: " + issuer);
+        report.push_back({ImportedItem::Kind::RevocationList, false, issuer});
     }
     return report;
 }

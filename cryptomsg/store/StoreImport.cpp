@@ -87,7 +87,7 @@ public:
                         "\" не распознан: это не сертификат, не закрытый ключ PKCS#8 и не контейнер PKCS#12");
     }
 
-    std::vector<std::string> report() { return std::move(m_report); }
+    std::vector<ImportedItem> report() { return std::move(m_report); }
 
 private:
     const StoreEntry* entryFor(X509* certificate) const
@@ -106,14 +106,14 @@ private:
     void addCertificate(X509* certificate)
     {
         if (entryFor(certificate)) {
-            m_report.push_back("Сертификат уже в хранилище: " + label(certificate));
+            m_report.push_back({ImportedItem::Kind::Certificate, true, label(certificate)});
             return;
         }
         const std::string text = CertificatePem(certificate);
         WriteStoreFile(m_folder + "/" + CertificateThumbprint(certificate) + ".crt",
                        {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
         remember(certificate);
-        m_report.push_back("Добавлен сертификат: " + label(certificate));
+        m_report.push_back({ImportedItem::Kind::Certificate, false, label(certificate)});
     }
 
     void remember(X509* certificate)
@@ -140,13 +140,13 @@ private:
     {
         const StoreEntry* entry = entryFor(certificate);
         if (entry && entry->key) {
-            m_report.push_back("Закрытый ключ уже в хранилище: " + label(certificate));
+            m_report.push_back({ImportedItem::Kind::PrivateKey, true, label(certificate)});
             return;
         }
         const std::string base = m_folder + "/" + CertificateThumbprint(certificate);
         const std::string text = CertificatePem(certificate);
         WriteKeyAndCertificate(base, keyText, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
-        m_report.push_back("Добавлен закрытый ключ: " + label(certificate));
+        m_report.push_back({ImportedItem::Kind::PrivateKey, false, label(certificate)});
     }
 
     void importPem(const std::string& path, const SecureBytes& bytes)
@@ -239,13 +239,13 @@ private:
     std::string m_folder;
     const PasswordSource& m_password;
     StoreContent m_content;
-    std::vector<std::string> m_report;
+    std::vector<ImportedItem> m_report;
 };
 
 } // namespace
 
-std::vector<std::string> ImportFile(const std::string& path, const PasswordSource& password,
-                                    const std::string& storeName, const ImportApproval& approve)
+std::vector<ImportedItem> ImportFile(const std::string& path, const PasswordSource& password,
+                                     const std::string& storeName, const ImportApproval& approve)
 {
     SecureBytes bytes;
     if (!ReadSmallFile(path, bytes))

@@ -149,7 +149,7 @@ TEST_F(OtherStores, CaTakesBundlesAndCrlsWithTheStoreModes)
     EXPECT_EQ(run({"import", crl, "--store", "CA"}).status, 0);
     const Outcome again = run({"import", crl, "--store", "CA"});
     EXPECT_EQ(again.status, 0);
-    EXPECT_NE(again.out.find("уже"), std::string::npos) << again.out;
+    EXPECT_EQ(again.out, "The revocation list is in the store already: CN=Test Intermediate, O=Ordalis Test\n");
 
     const Outcome listed = run({"list", "--store", "CA"});
     EXPECT_EQ(listed.status, 0) << listed.err;

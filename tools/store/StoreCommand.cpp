@@ -22,6 +22,18 @@ constexpr int kExitFailure = 2;
 
 std::string HelpText() { return Say(texts::kStoreHelp, {StoreFolderPath(kPersonalStore)}); }
 
+std::string ImportedItemLine(const ImportedItem& item)
+{
+    using Kind = ImportedItem::Kind;
+    switch (item.kind) {
+    case Kind::PrivateKey:
+        return Say(item.alreadyThere ? texts::kPrivateKeyAlreadyThere : texts::kAddedPrivateKey, {item.label});
+    case Kind::RevocationList: return Say(item.alreadyThere ? texts::kCrlAlreadyThere : texts::kAddedCrl, {item.label});
+    case Kind::Certificate: break;
+    }
+    return Say(item.alreadyThere ? texts::kCertificateAlreadyThere : texts::kAddedCertificate, {item.label});
+}
+
 struct CommandLine : ParsedArguments {
     std::string verb;
 };
@@ -165,8 +177,8 @@ int Import(const CommandLine& line, Terminal& terminal)
     Expect(line, 1, {"--password-file", "--store", "--yes"}, texts::kImportSynopsis);
     const std::string store = StoreName(line);
     const ImportApproval approve = store == kRootStore ? RootApproval(line, terminal) : ImportApproval();
-    for (const std::string& report : ImportFile(line.positional[0], MakePasswordSource(line, terminal), store, approve))
-        terminal.out << report << "\n";
+    for (const ImportedItem& item : ImportFile(line.positional[0], MakePasswordSource(line, terminal), store, approve))
+        terminal.out << ImportedItemLine(item) << "\n";
     return kExitOk;
 }
 

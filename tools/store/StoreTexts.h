@@ -142,6 +142,16 @@ inline constexpr Text kRemovalNeedsTerminal{"deleting must be confirmed on a ter
 inline constexpr Text kRemovalCancelled{"deletion cancelled", "удаление отменено"};
 
 // What a command did.
+// What an import did, a line each.
+inline constexpr Text kAddedCertificate{"Added the certificate: %1", "Добавлен сертификат: %1"};
+inline constexpr Text kAddedPrivateKey{"Added the private key of: %1", "Добавлен закрытый ключ: %1"};
+inline constexpr Text kAddedCrl{"Added the revocation list of: %1", "Добавлен список отзыва: %1"};
+inline constexpr Text kCertificateAlreadyThere{"The certificate is in the store already: %1",
+                                               "Сертификат уже в хранилище: %1"};
+inline constexpr Text kPrivateKeyAlreadyThere{"The private key is in the store already: %1",
+                                              "Закрытый ключ уже в хранилище: %1"};
+inline constexpr Text kCrlAlreadyThere{"The revocation list is in the store already: %1",
+                                       "Список отзыва уже в хранилище: %1"};
 inline constexpr Text kExported{"The certificate is written to %1", "Сертификат записан в %1"};
 inline constexpr Text kRemovedFile{"Deleted the file %1", "Удален файл %1"};
 inline constexpr Text kMade{"Made the certificate %1\nSerial number:    %2\nSHA-1 thumbprint: %3\n",
