@@ -42,11 +42,7 @@ bool SignContent(CMS_ContentInfo* cms, ContentView content)
 std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, ContentView content,
                                             const SignatureOptions& options)
 {
-    if (!signer || !key || !ContentSize(content)) {
-        FailWith(codes::InvalidArg);
-        return std::nullopt;
-    }
-    const EVP_MD* md = SignerDigest(signer, key, options);
+    const EVP_MD* md = SignerDigest(signer, key, content, options);
     if (!md)
         return std::nullopt;
     const unsigned flags = SignerFlags(options.form) | CMS_DETACHED;

@@ -63,11 +63,7 @@ bool AddContentAttributes(CMS_ContentInfo* cms, CMS_SignerInfo* signer, const EV
 std::optional<OutgoingMessage> AddSigner(ByteView signature, ContentView content, X509* signer, EVP_PKEY* key,
                                          const SignatureOptions& options, std::size_t* invalidSigner)
 {
-    if (!signer || !key || !ContentSize(content)) {
-        FailWith(codes::InvalidArg);
-        return std::nullopt;
-    }
-    const EVP_MD* md = SignerDigest(signer, key, options);
+    const EVP_MD* md = SignerDigest(signer, key, content, options);
     if (!md)
         return std::nullopt;
     CmsPtr cms = DecodeMessage(signature, NID_pkcs7_signed);

@@ -4,6 +4,7 @@
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/cryptoapi/GostAlgorithms.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
+#include "cryptomsg/messages/MessageSupport.h"
 
 namespace ordalis {
 
@@ -43,8 +44,12 @@ unsigned CosignerFlags(SignatureForm form)
     return form == SignatureForm::CadesBes ? SignerFlags(form) : CMS_BINARY | CMS_NOSMIMECAP;
 }
 
-const EVP_MD* SignerDigest(X509* signer, EVP_PKEY* key, const SignatureOptions& options)
+const EVP_MD* SignerDigest(X509* signer, EVP_PKEY* key, ContentView content, const SignatureOptions& options)
 {
+    if (!signer || !key || !ContentSize(content)) {
+        FailWith(codes::InvalidArg);
+        return nullptr;
+    }
     if (!EnsureGostEngine())
         return nullptr;
     const EVP_MD* md = options.digest ? options.digest : KeyDigest(signer);

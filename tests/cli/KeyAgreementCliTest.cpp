@@ -26,8 +26,7 @@ protected:
     {
         ::mkdir(store.path("").c_str(), 0700);
         ASSERT_TRUE(EnsureGostEngine()); // as ordalis-store does before it imports
-        ImportFile(Tc26File("sender256_cert.pem"), {}, "MY");
-        ImportFile(Tc26File("sender256_key.pem"), {}, "MY");
+        ImportTc26SenderKeyPair();
         WriteFile(envelope, Tc26SwappedAgreementPem());
     }
 

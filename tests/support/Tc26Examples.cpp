@@ -1,6 +1,7 @@
 #include "tests/support/Tc26Examples.h"
 
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/TempDir.h"
 
 #include <openssl/conf.h>
@@ -145,6 +146,12 @@ std::string Tc26SwappedAgreementPem()
     char* text = nullptr;
     const long length = BIO_get_mem_data(bio.get(), &text);
     return std::string(text, static_cast<std::size_t>(length));
+}
+
+void ImportTc26SenderKeyPair()
+{
+    ImportFile(Tc26File("sender256_cert.pem"), {}, "MY");
+    ImportFile(Tc26File("sender256_key.pem"), {}, "MY");
 }
 
 } // namespace ordalis::test

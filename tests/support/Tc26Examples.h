@@ -28,4 +28,8 @@ std::string Tc26SwappedAgreementByKeyId();
 // The swapped example in PEM armour ("-----BEGIN CMS-----").
 std::string Tc26SwappedAgreementPem();
 
+// The 256-bit sender's certificate and published key into MY, so that the
+// swapped example can be opened; the GOST engine must be loaded first.
+void ImportTc26SenderKeyPair();
+
 } // namespace ordalis::test

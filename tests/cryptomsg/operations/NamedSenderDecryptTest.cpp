@@ -36,8 +36,7 @@ protected:
         ::mkdir(store.path("").c_str(), 0700);
         ASSERT_TRUE(EnsureGostEngine()); // as ordalis-store does before it imports
         // The swapped example is addressed to the TC26 sender, whose key is published.
-        ImportFile(Tc26File("sender256_cert.pem"), {}, "MY");
-        ImportFile(Tc26File("sender256_key.pem"), {}, "MY");
+        ImportTc26SenderKeyPair();
         WriteFile(envelope, Tc26SwappedAgreement());
     }
 
