@@ -6,6 +6,7 @@
 #include "cryptomsg/operations/VerifyDetachedSignature.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/app/OnModals.h"
+#include "tests/cryptomsg/operations/TestTabs.h"
 #include "tests/support/ChainInStores.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
@@ -237,16 +238,6 @@ TEST_F(TrustView, ADamagedLinkSignatureIsAnError)
     EXPECT_EQ(seen.levels, (QStringList{"ok", "error", "ok"}));
 }
 
-// A verifying tab that only keeps its report.
-struct ReportTab : VerifyTab {
-    std::string fileToVerify() const override { return {}; }
-    std::string signatureFile() const override { return {}; }
-    void clearReport() override { lines.clear(); }
-    void appendReportLine(const std::string& line) override { lines.push_back(line); }
-    void resetSelection() override {}
-    std::vector<std::string> lines;
-};
-
 TEST_F(TrustView, VerificationShowsThePathThroughTheMessagesOwnCertificates)
 {
     makeChain();
@@ -263,16 +254,16 @@ TEST_F(TrustView, VerificationShowsThePathThroughTheMessagesOwnCertificates)
         QTest::keyClick(modal, Qt::Key_Escape);
         return true;
     });
-    ReportTab tab;
+    TestVerifyTab tab;
     EXPECT_TRUE(VerifyDetachedSignature(store.path("report.txt.sig"), store.path("report.txt"), tab, desktop));
     EXPECT_EQ(seen.level, QStringLiteral("ok")) << seen.status.toStdString();
     EXPECT_EQ(seen.names, kChainNames);
     // The report keeps its lines.
-    ASSERT_EQ(tab.lines.size(), 8u);
-    EXPECT_EQ(tab.lines[0], "Проверка отсоединенной подписи.....");
-    EXPECT_EQ(tab.lines[1], "V - Подпись математически верна...");
-    EXPECT_EQ(tab.lines[2], "Серийный номер сертификата:20");
-    EXPECT_EQ(tab.lines[3], "V Сертификат действующий по дате..");
+    ASSERT_EQ(tab.report.size(), 8u);
+    EXPECT_EQ(tab.report[0], "Проверка отсоединенной подписи.....");
+    EXPECT_EQ(tab.report[1], "V - Подпись математически верна...");
+    EXPECT_EQ(tab.report[2], "Серийный номер сертификата:20");
+    EXPECT_EQ(tab.report[3], "V Сертификат действующий по дате..");
 }
 
 TEST_F(TrustView, EachLinkOpensItsOwnView)
