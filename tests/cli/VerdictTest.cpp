@@ -160,6 +160,20 @@ TEST_F(Verdict, ACertificateInThePlaceOfTheOneTheSignatureNamesIsRefused)
     json({"verify", file("report.txt"), opensslSign("genuine.sig", "-cades"), "--trusted"}, 0);
 }
 
+TEST_F(Verdict, ASignedContentTypeOtherThanTheMessagesIsRefused)
+{
+    const std::string signature = opensslSign("report.txt.sig");
+    std::string der = ReadFile(signature);
+    // The first id-data is the message's own content type; the signed attribute comes later.
+    const std::string data("\x2a\x86\x48\x86\xf7\x0d\x01\x07\x01", 9);
+    const std::size_t at = der.find(data);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_NE(der.find(data, at + 1), std::string::npos) << "the signed content-type attribute";
+    der[at + 8] = '\x06';
+    WriteFile(signature, der);
+    EXPECT_EQ(Code(json({"verify", file("report.txt"), signature}, 1)), "content-type-mismatch");
+}
+
 TEST_F(Verdict, EverySignerMustHold)
 {
     store.add("Cosigner", KeyAlgorithm::Gost2012_256);
