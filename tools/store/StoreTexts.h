@@ -152,6 +152,13 @@ inline constexpr Text kPrivateKeyAlreadyThere{"The private key is in the store a
                                               "Закрытый ключ уже в хранилище: %1"};
 inline constexpr Text kCrlAlreadyThere{"The revocation list is in the store already: %1",
                                        "Список отзыва уже в хранилище: %1"};
+// %1 the certificate, %2 the store it went to.
+inline constexpr Text kAddedCertificateTo{"Added the certificate to %2: %1", "Добавлен сертификат в %2: %1"};
+inline constexpr Text kCertificateAlreadyIn{"The certificate is in %2 already: %1", "Сертификат уже в %2: %1"};
+// %1 the root's subject, %2 the imported file as a word of a shell command.
+inline constexpr Text kRootNotStored{
+    "Not stored: the root certificate %1; to trust it: ordalis-store import %2 --store ROOT",
+    "Не сохранен корневой сертификат %1; чтобы доверять ему: ordalis-store import %2 --store ROOT"};
 inline constexpr Text kExported{"The certificate is written to %1", "Сертификат записан в %1"};
 inline constexpr Text kRemovedFile{"Deleted the file %1", "Удален файл %1"};
 inline constexpr Text kMade{"Made the certificate %1\nSerial number:    %2\nSHA-1 thumbprint: %3\n",
