@@ -69,8 +69,7 @@ void AskUntilOpened(const PasswordSource& source, const std::string& what,
 
 // Opens a PKCS#12 bundle, asking for its password when it has one; keeps the password
 // that opened it in password.
-Pkcs12Content OpenBundle(const std::string& path, PKCS12* bundle, const PasswordSource& source,
-                         SecretText& password)
+Pkcs12Content OpenBundle(const std::string& path, PKCS12* bundle, const PasswordSource& source, SecretText& password)
 {
     CheckIterations(path, LargestPkcs12Iterations(bundle));
     Pkcs12Content content;

@@ -325,8 +325,9 @@ TEST_F(EncryptRecipients, AnAmbiguousNameSaysWhereEachMatchIs)
     EXPECT_EQ(several.err.rfind("ordalis-cli: \"Recipient\" matches several certificates:\n", 0), 0u) << several.err;
     const auto lineOf = [&](const std::string& subject) {
         const std::size_t start = several.err.find("\n  " + subject + " (serial number ");
-        return start == std::string::npos ? std::string()
-                                          : several.err.substr(start + 1, several.err.find('\n', start + 1) - start - 1);
+        return start == std::string::npos
+                   ? std::string()
+                   : several.err.substr(start + 1, several.err.find('\n', start + 1) - start - 1);
     };
     const std::string inMy = lineOf("CN=Recipient r256, O=Partner");
     EXPECT_TRUE(inMy.ends_with(") in MY")) << several.err;

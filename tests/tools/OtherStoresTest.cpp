@@ -203,8 +203,7 @@ TEST_F(OtherStores, ACrlSignedByAnotherKeyUnderTheAuthoritysNameIsRefused)
     const SameNameAuthority forger(store.path(""), "forger", SameNameAuthority::CertifiedBy::Itself);
     const Outcome forged = run({"import", forger.crl("forged.crl"), "--store", "CA"});
     EXPECT_EQ(forged.status, 2);
-    EXPECT_NE(forged.err.find(std::string("издателя \"") + kIntermediateName + "\""), std::string::npos)
-        << forged.err;
+    EXPECT_NE(forged.err.find(std::string("издателя \"") + kIntermediateName + "\""), std::string::npos) << forged.err;
     EXPECT_NE(forged.err.find("не подписан"), std::string::npos) << forged.err;
     EXPECT_TRUE(forged.out.empty()) << forged.out;
     EXPECT_EQ(filesOf("CA"), before);

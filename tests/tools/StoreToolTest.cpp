@@ -700,8 +700,8 @@ TEST_F(StoreTool, ABundleWithoutARootCannotBeTrusted)
     const std::string bundle = store.path("signer.p12");
     std::string log;
     ASSERT_EQ(RunOpenSsl(store.path(""),
-                         "pkcs12 -export -in '" + chain.signer() + "' -inkey '" + chain.signerKey() +
-                             "' -certfile '" + chain.intermediate() + "' -passout pass:p12-secret -out signer.p12",
+                         "pkcs12 -export -in '" + chain.signer() + "' -inkey '" + chain.signerKey() + "' -certfile '" +
+                             chain.intermediate() + "' -passout pass:p12-secret -out signer.p12",
                          &log),
               0)
         << log;
