@@ -43,9 +43,6 @@ X509* CrlIssuerAmong(X509_CRL* crl, std::span<X509* const> candidates)
     return nullptr;
 }
 
-bool IsDeltaCrl(X509_CRL* crl)
-{
-    return X509_CRL_get_ext_by_NID(crl, NID_delta_crl, -1) >= 0;
-}
+bool IsDeltaCrl(X509_CRL* crl) { return X509_CRL_get_ext_by_NID(crl, NID_delta_crl, -1) >= 0; }
 
 } // namespace ordalis
