@@ -17,6 +17,7 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ordalis {
@@ -83,6 +84,12 @@ Pkcs12Content OpenBundle(const std::string& path, PKCS12* bundle, const Password
             password);
     }
     return content;
+}
+
+bool HasCertificate(const StoreContent& content, X509* certificate)
+{
+    return std::any_of(content.entries.begin(), content.entries.end(),
+                       [&](const StoreEntry& entry) { return X509_cmp(entry.certificate.get(), certificate) == 0; });
 }
 
 CertificateBundle CopiesOf(const std::vector<X509*>& certificates)
@@ -259,8 +266,13 @@ private:
                 item.store = kCaStore;
                 m_report.push_back(std::move(item));
             }
+        const StoreContent trusted =
+            chain.roots.empty() ? StoreContent() : ReadStoreContent(StoreFolderPath(kRootStore));
         for (X509* root : chain.roots)
-            m_report.push_back({ImportedItem::Kind::RootNotStored, false, label(root), {}});
+            if (HasCertificate(trusted, root))
+                m_report.push_back({ImportedItem::Kind::Certificate, true, label(root), kRootStore});
+            else
+                m_report.push_back({ImportedItem::Kind::RootNotStored, false, label(root), {}});
     }
 
     void importPkcs12(const std::string& path, PKCS12* bundle)
