@@ -113,6 +113,45 @@ void EnsureFolderReadable(const std::string& folder)
         throw Error("Не удалось прочитать хранилище \"" + folder + "\": " + ErrnoText(errno));
 }
 
+// A serial number or thumbprint names a certificate exactly; a subject substring only in part.
+struct IdMatches {
+    std::vector<CertContextPtr> exact, partial;
+};
+
+IdMatches MatchId(HCERTSTORE store, const std::string& id)
+{
+    std::string trimmed = id;
+    trimmed.erase(0, trimmed.find_first_not_of(' '));
+    trimmed.erase(trimmed.find_last_not_of(' ') + 1);
+    IdMatches matches;
+    if (trimmed.empty() || !store)
+        return matches;
+    std::string hex = trimmed;
+    if (Lower(hex.substr(0, 7)) == "serial=")
+        hex.erase(0, 7);
+    hex = UpperHexDigits(hex);
+    const std::string needle = FoldCase(trimmed);
+    PCCERT_CONTEXT context = nullptr;
+    while ((context = CertEnumCertificatesInStore(store, context)) != nullptr) {
+        if (NamesExactly(context, hex))
+            matches.exact.emplace_back(CertDuplicateCertificateContext(context));
+        else if (FoldCase(FormatName(X509_get_subject_name(CertContextX509(context)), NameStyle::ShortName))
+                     .find(needle) != std::string::npos)
+            matches.partial.emplace_back(CertDuplicateCertificateContext(context));
+    }
+    return matches;
+}
+
+// The same certificate in two stores is one certificate: it stays with the first.
+void AddOnce(std::vector<StoreMatch>& matches, StoreMatch match)
+{
+    const bool known = std::any_of(matches.begin(), matches.end(), [&](const StoreMatch& held) {
+        return X509_cmp(CertContextX509(held.certificate.get()), CertContextX509(match.certificate.get())) == 0;
+    });
+    if (!known)
+        matches.push_back(std::move(match));
+}
+
 } // namespace
 
 StoreListing ListStore(const std::string& storeName)
@@ -135,24 +174,20 @@ StoreListing ListStore(const std::string& storeName)
 
 std::vector<CertContextPtr> FindCertificates(HCERTSTORE store, const std::string& id)
 {
-    std::string trimmed = id;
-    trimmed.erase(0, trimmed.find_first_not_of(' '));
-    trimmed.erase(trimmed.find_last_not_of(' ') + 1);
-    std::vector<CertContextPtr> exact, partial;
-    if (trimmed.empty() || !store)
-        return exact;
-    std::string hex = trimmed;
-    if (Lower(hex.substr(0, 7)) == "serial=")
-        hex.erase(0, 7);
-    hex = UpperHexDigits(hex);
-    const std::string needle = FoldCase(trimmed);
-    PCCERT_CONTEXT context = nullptr;
-    while ((context = CertEnumCertificatesInStore(store, context)) != nullptr) {
-        if (NamesExactly(context, hex))
-            exact.emplace_back(CertDuplicateCertificateContext(context));
-        else if (FoldCase(FormatName(X509_get_subject_name(CertContextX509(context)), NameStyle::ShortName))
-                     .find(needle) != std::string::npos)
-            partial.emplace_back(CertDuplicateCertificateContext(context));
+    IdMatches matches = MatchId(store, id);
+    return matches.exact.empty() ? std::move(matches.partial) : std::move(matches.exact);
+}
+
+std::vector<StoreMatch> FindCertificatesInStores(const std::vector<std::string>& storeNames, const std::string& id)
+{
+    std::vector<StoreMatch> exact, partial;
+    for (const std::string& name : storeNames) {
+        const CertStorePtr store = OpenStore(name);
+        IdMatches matches = MatchId(store.get(), id);
+        for (CertContextPtr& match : matches.exact)
+            AddOnce(exact, {std::move(match), name});
+        for (CertContextPtr& match : matches.partial)
+            AddOnce(partial, {std::move(match), name});
     }
     return exact.empty() ? std::move(partial) : std::move(exact);
 }

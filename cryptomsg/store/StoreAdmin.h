@@ -51,6 +51,18 @@ StoreListing ListStore(const std::string& storeName = kPersonalStore);
 // New references, in the store's order.
 std::vector<CertContextPtr> FindCertificates(HCERTSTORE store, const std::string& id);
 
+// A certificate an ID names and the store it was found in.
+struct StoreMatch {
+    CertContextPtr certificate;
+    std::string store;
+};
+
+// The certificates an ID names in any of the stores, searched in the order given
+// with the rule of FindCertificates applied to them all: a serial number or
+// thumbprint match anywhere outweighs subject matches. A certificate held by
+// several of the stores is named once, as found in the first.
+std::vector<StoreMatch> FindCertificatesInStores(const std::vector<std::string>& storeNames, const std::string& id);
+
 // The one certificate an ID names; throws when none does or several do (naming them).
 CertContextPtr FindOneCertificate(HCERTSTORE store, const std::string& id);
 

@@ -4,6 +4,7 @@
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateIds.h"
+#include "cryptomsg/store/CrlImportCheck.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreNames.h"
@@ -58,6 +59,8 @@ std::vector<ImportedItem> ImportBundle(const std::string& path, CertificateBundl
     const std::string folder = StoreFolderPath(storeName);
     EnsureStoreFolder(folder);
     const StoreContent content = ReadStoreContent(folder);
+    // Every list is checked before anything is written: a refused file leaves the store as it was.
+    CheckCrlsToImport(path, bundle, content);
     const std::vector<X509*> added = NewCertificates(content, bundle);
 
     std::vector<CertificateToAdd> shown;
@@ -69,19 +72,19 @@ std::vector<ImportedItem> ImportBundle(const std::string& path, CertificateBundl
     std::vector<ImportedItem> report;
     for (const X509Ptr& certificate : bundle.certificates)
         if (std::find(added.begin(), added.end(), certificate.get()) == added.end())
-            report.push_back({ImportedItem::Kind::Certificate, true, Label(certificate.get())});
+            report.push_back({ImportedItem::Kind::Certificate, true, Label(certificate.get()), {}});
     for (X509* certificate : added) {
         WriteStoreFile(folder + "/" + CertificateThumbprint(certificate) + ".crt", Bytes(CertificatePem(certificate)));
-        report.push_back({ImportedItem::Kind::Certificate, false, Label(certificate)});
+        report.push_back({ImportedItem::Kind::Certificate, false, Label(certificate), {}});
     }
     for (const X509CrlPtr& crl : bundle.crls) {
         const std::string issuer = FormatName(X509_CRL_get_issuer(crl.get()), NameStyle::ShortName);
         if (HasCrl(content, crl.get())) {
-            report.push_back({ImportedItem::Kind::RevocationList, true, issuer});
+            report.push_back({ImportedItem::Kind::RevocationList, true, issuer, {}});
             continue;
         }
         WriteStoreFile(folder + "/" + CrlThumbprint(crl.get()) + ".crl", Bytes(CrlPem(crl.get())));
-        report.push_back({ImportedItem::Kind::RevocationList, false, issuer});
+        report.push_back({ImportedItem::Kind::RevocationList, false, issuer, {}});
     }
     return report;
 }

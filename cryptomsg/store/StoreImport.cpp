@@ -2,10 +2,12 @@
 #include "common/SystemError.h"
 #include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateIds.h"
 #include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/store/PbeIterations.h"
+#include "cryptomsg/store/Pkcs12Chain.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreFolder.h"
@@ -15,6 +17,7 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ordalis {
@@ -65,6 +68,54 @@ void AskUntilOpened(const PasswordSource& source, const std::string& what,
     throw Error("Неверный пароль для \"" + what + "\"");
 }
 
+// Opens a PKCS#12 bundle, asking for its password when it has one; keeps the password
+// that opened it in password.
+Pkcs12Content OpenBundle(const std::string& path, PKCS12* bundle, const PasswordSource& source, SecretText& password)
+{
+    CheckIterations(path, LargestPkcs12Iterations(bundle));
+    Pkcs12Content content;
+    const KeyOpen withoutPassword = OpenPkcs12(bundle, {}, content);
+    if (withoutPassword == KeyOpen::Failed)
+        throw Error("Не удалось открыть контейнер \"" + path + "\"" + OpenSslReason());
+    if (withoutPassword == KeyOpen::WrongPassword) {
+        ERR_clear_error();
+        AskUntilOpened(
+            source, BaseName(path), [&](const std::string& text) { return OpenPkcs12(bundle, text, content); },
+            password);
+    }
+    return content;
+}
+
+bool HasCertificate(const StoreContent& content, X509* certificate)
+{
+    return std::any_of(content.entries.begin(), content.entries.end(),
+                       [&](const StoreEntry& entry) { return X509_cmp(entry.certificate.get(), certificate) == 0; });
+}
+
+CertificateBundle CopiesOf(const std::vector<X509*>& certificates)
+{
+    CertificateBundle bundle;
+    for (X509* certificate : certificates) {
+        X509_up_ref(certificate);
+        bundle.certificates.emplace_back(certificate);
+    }
+    return bundle;
+}
+
+// The roots a PKCS#12 bundle carries, for ROOT: the user names the bundle again to
+// trust them, as the import into MY suggested.
+CertificateBundle RootsOfPkcs12(const std::string& path, PKCS12* bundle, const PasswordSource& source)
+{
+    SecretText password;
+    const Pkcs12Content content = OpenBundle(path, bundle, source, password);
+    std::vector<X509*> roots = SortPkcs12Chain(content.others.get()).roots;
+    if (content.certificate && IsSelfSigned(content.certificate.get()))
+        roots.insert(roots.begin(), content.certificate.get());
+    if (roots.empty())
+        throw Error("В контейнере \"" + path + "\" нет корневых сертификатов");
+    return CopiesOf(roots);
+}
+
 class Importer {
 public:
     Importer(const std::string& storeName, const PasswordSource& password)
@@ -106,14 +157,14 @@ private:
     void addCertificate(X509* certificate)
     {
         if (entryFor(certificate)) {
-            m_report.push_back({ImportedItem::Kind::Certificate, true, label(certificate)});
+            m_report.push_back({ImportedItem::Kind::Certificate, true, label(certificate), {}});
             return;
         }
         const std::string text = CertificatePem(certificate);
         WriteStoreFile(m_folder + "/" + CertificateThumbprint(certificate) + ".crt",
                        {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
         remember(certificate);
-        m_report.push_back({ImportedItem::Kind::Certificate, false, label(certificate)});
+        m_report.push_back({ImportedItem::Kind::Certificate, false, label(certificate), {}});
     }
 
     void remember(X509* certificate)
@@ -140,13 +191,13 @@ private:
     {
         const StoreEntry* entry = entryFor(certificate);
         if (entry && entry->key) {
-            m_report.push_back({ImportedItem::Kind::PrivateKey, true, label(certificate)});
+            m_report.push_back({ImportedItem::Kind::PrivateKey, true, label(certificate), {}});
             return;
         }
         const std::string base = m_folder + "/" + CertificateThumbprint(certificate);
         const std::string text = CertificatePem(certificate);
         WriteKeyAndCertificate(base, keyText, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
-        m_report.push_back({ImportedItem::Kind::PrivateKey, false, label(certificate)});
+        m_report.push_back({ImportedItem::Kind::PrivateKey, false, label(certificate), {}});
     }
 
     void importPem(const std::string& path, const SecureBytes& bytes)
@@ -204,27 +255,36 @@ private:
         addKey(certificate, text);
     }
 
+    // The bundle's chain goes where it is of use: authorities into CA, where paths are
+    // built from, and roots nowhere (see ImportedItem), so MY holds only the user's own.
+    void addChain(const std::string& path, const Pkcs12Chain& chain)
+    {
+        for (X509* certificate : chain.endEntities)
+            addCertificate(certificate);
+        if (!chain.authorities.empty())
+            for (ImportedItem& item : ImportBundle(path, CopiesOf(chain.authorities), kCaStore, {})) {
+                item.store = kCaStore;
+                m_report.push_back(std::move(item));
+            }
+        const StoreContent trusted =
+            chain.roots.empty() ? StoreContent() : ReadStoreContent(StoreFolderPath(kRootStore));
+        for (X509* root : chain.roots)
+            if (HasCertificate(trusted, root))
+                m_report.push_back({ImportedItem::Kind::Certificate, true, label(root), kRootStore});
+            else
+                m_report.push_back({ImportedItem::Kind::RootNotStored, false, label(root), {}});
+    }
+
     void importPkcs12(const std::string& path, PKCS12* bundle)
     {
         const std::int64_t iterations = LargestPkcs12Iterations(bundle);
-        CheckIterations(path, iterations);
-        Pkcs12Content content;
         SecretText password;
-        const KeyOpen withoutPassword = OpenPkcs12(bundle, {}, content);
-        if (withoutPassword == KeyOpen::Failed)
-            throw Error("Не удалось открыть контейнер \"" + path + "\"" + OpenSslReason());
-        if (withoutPassword == KeyOpen::WrongPassword) {
-            ERR_clear_error();
-            AskUntilOpened(
-                m_password, BaseName(path), [&](const std::string& text) { return OpenPkcs12(bundle, text, content); },
-                password);
-        }
+        const Pkcs12Content content = OpenBundle(path, bundle, m_password, password);
         if (content.key && !content.certificate)
             throw Error("В контейнере \"" + path + "\" нет сертификата для закрытого ключа");
         if (content.certificate)
             addCertificate(content.certificate.get());
-        for (int i = 0; content.others && i < sk_X509_num(content.others.get()); ++i)
-            addCertificate(sk_X509_value(content.others.get(), i));
+        addChain(path, SortPkcs12Chain(content.others.get()));
         if (content.key) {
             // Stored at least as strongly as the bundle kept it.
             const SecureBytes keyText = PrivateKeyPem(content.key.get(), password.text(), iterations);
@@ -247,6 +307,9 @@ private:
 std::vector<ImportedItem> ImportFile(const std::string& path, const PasswordSource& password,
                                      const std::string& storeName, const ImportApproval& approve)
 {
+    // GOST public keys decode only while the engine is loaded: a certificate read
+    // before it has no key to check a CRL's signature with or to match a private key.
+    EnsureGostEngine();
     SecureBytes bytes;
     if (!ReadSmallFile(path, bytes))
         throw Error(CannotOpenFileText(path, errno));
@@ -256,6 +319,9 @@ std::vector<ImportedItem> ImportFile(const std::string& path, const PasswordSour
     if (storeName != kPersonalStore) {
         // Only the personal store keeps private keys.
         std::optional<CertificateBundle> bundle = ReadCertificateBundle(bytes);
+        Pkcs12Ptr pkcs12 = bundle || storeName != kRootStore ? nullptr : DecodePkcs12(bytes);
+        if (pkcs12)
+            bundle = RootsOfPkcs12(path, pkcs12.get(), password);
         if (!bundle)
             throw Error("Файл \"" + path +
                         "\" не распознан: это не сертификат, не набор сертификатов PKCS#7 и не список отзыва");

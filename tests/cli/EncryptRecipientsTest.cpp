@@ -3,6 +3,7 @@
 // recipient list writes nothing.
 
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/OpenSslCa.h"
 #include "tests/support/OpenSslTool.h"
@@ -268,7 +269,7 @@ TEST_F(EncryptRecipients, AFailureLeavesTheEarlierEnvelopeAsItWas)
     const CliRun unknown =
         RunCli({"encrypt", file("x.bin"), "--cert-file", der("r2001"), "--cert", "nobody", "--cert-file", der("r512")});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err, "ordalis-cli: the store has no certificate \"nobody\"\n");
+    EXPECT_EQ(unknown.err, "ordalis-cli: neither MY nor AddressBook has a certificate \"nobody\"\n");
     EXPECT_EQ(envelope(), earlier);
     EXPECT_EQ(StatOf(file("x.bin.enc")).st.st_ino, before.st.st_ino);
 
@@ -294,6 +295,45 @@ TEST_F(EncryptRecipients, AFailureLeavesTheEarlierEnvelopeAsItWas)
     EXPECT_EQ(ReadFile(shared.file("x.bin.enc")), earlier);
     EXPECT_EQ(StatOf(shared.file("x.bin.enc")).st.st_ino, old.st.st_ino);
     EXPECT_EQ(ListFolder(shared.path()).size(), 4u) << "no temporary file left behind";
+}
+
+TEST_F(EncryptRecipients, ACertificateInTheAddressBookIsARecipientButNoSigner)
+{
+    ImportFile(pem("r512"), {}, "AddressBook");
+    const CliRun run = RunCli({"encrypt", file("x.bin"), "--cert", "Recipient r512"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(AddresseesOf(envelope(), {pem("r512")}).found, std::vector<bool>{true});
+    EXPECT_TRUE(openedWithOrdalis("r512") == content);
+
+    // Signing needs a key, and keys are kept only in MY.
+    const CliRun sign = RunCli({"sign", file("x.bin"), "--cert", "Recipient r512"});
+    EXPECT_EQ(sign.status, 2);
+    EXPECT_EQ(sign.err.rfind("ordalis-cli: the store has no certificate \"Recipient r512\"", 0), 0u) << sign.err;
+}
+
+TEST_F(EncryptRecipients, AnAmbiguousNameSaysWhereEachMatchIs)
+{
+    ImportFile(pem("r512"), {}, "AddressBook");
+    // The same certificate in both stores is one match, not two.
+    ImportFile(pem("r256"), {}, "AddressBook");
+    const CliRun same = RunCli({"encrypt", file("x.bin"), "--cert", "Recipient r256"});
+    ASSERT_EQ(same.status, 0) << same.err;
+    ::unlink(file("x.bin.enc").c_str());
+
+    const CliRun several = RunCli({"encrypt", file("x.bin"), "--cert", "Recipient"});
+    EXPECT_EQ(several.status, 2);
+    EXPECT_EQ(several.err.rfind("ordalis-cli: \"Recipient\" matches several certificates:\n", 0), 0u) << several.err;
+    const auto lineOf = [&](const std::string& subject) {
+        const std::size_t start = several.err.find("\n  " + subject + " (serial number ");
+        return start == std::string::npos
+                   ? std::string()
+                   : several.err.substr(start + 1, several.err.find('\n', start + 1) - start - 1);
+    };
+    const std::string inMy = lineOf("CN=Recipient r256, O=Partner");
+    EXPECT_TRUE(inMy.ends_with(") in MY")) << several.err;
+    EXPECT_TRUE(lineOf("CN=Recipient r512, O=Partner").ends_with(") in AddressBook")) << several.err;
+    EXPECT_EQ(several.err.find("r256"), several.err.rfind("r256")) << "listed once: " << several.err;
+    EXPECT_FALSE(FileExists(file("x.bin.enc")));
 }
 
 TEST_F(EncryptRecipients, KuznyechikAndMagmaEnvelopesFromOpenSslAreDecrypted)

@@ -130,6 +130,7 @@ TEST_F(VerifyDetails, TrustedOnlyWithTheRootInRootAndNotRevoked)
     trustRoot();
     result = json({"verify", file("report.txt"), signature, "--trusted"}, 0);
     EXPECT_EQ(TrustVerdict(result), "revocation-unknown") << "reported, and no reason to refuse by itself";
+    ImportFile(chain.intermediate(), {}, "CA"); // a CRL is taken beside its issuer only
     ImportFile(chain.rootCrl(), {}, "CA");
     ImportFile(chain.intermediateCrl(), {}, "CA");
     result = json({"verify", file("report.txt"), signature, "--trusted"}, 0);

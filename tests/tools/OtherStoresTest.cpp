@@ -3,6 +3,7 @@
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
+#include "tests/support/SameNameAuthority.h"
 #include "tests/support/ScopedLanguage.h"
 #include "tests/support/TestStore.h"
 #include "tools/store/StoreCommand.h"
@@ -188,6 +189,81 @@ TEST_F(OtherStores, ListAndRemoveNameTheirStore)
     EXPECT_EQ(run({"remove", "Test Signer", "--yes"}).status, 2) << "not in MY";
     EXPECT_EQ(run({"remove", "Test Signer", "--store", "AddressBook", "--yes"}).status, 0);
     EXPECT_TRUE(filesOf("AddressBook").empty());
+}
+
+constexpr const char* kIntermediateName = "CN=Test Intermediate, O=Ordalis Test";
+
+TEST_F(OtherStores, ACrlSignedByAnotherKeyUnderTheAuthoritysNameIsRefused)
+{
+    answer = "да";
+    ASSERT_EQ(run({"import", chain.root(), "--store", "ROOT"}).status, 0);
+    ASSERT_EQ(run({"import", chain.intermediate(), "--store", "CA"}).status, 0);
+    const std::vector<std::string> before = filesOf("CA");
+
+    const SameNameAuthority forger(store.path(""), "forger", SameNameAuthority::CertifiedBy::Itself);
+    const Outcome forged = run({"import", forger.crl("forged.crl"), "--store", "CA"});
+    EXPECT_EQ(forged.status, 2);
+    EXPECT_NE(forged.err.find(std::string("издателя \"") + kIntermediateName + "\""), std::string::npos) << forged.err;
+    EXPECT_NE(forged.err.find("не подписан"), std::string::npos) << forged.err;
+    EXPECT_TRUE(forged.out.empty()) << forged.out;
+    EXPECT_EQ(filesOf("CA"), before);
+
+    // The authority's own list, and the root's (its issuer is in ROOT), are taken.
+    chain.revokeSigner();
+    const Outcome genuine = run({"import", chain.intermediateCrl(), "--store", "CA"});
+    EXPECT_EQ(genuine.status, 0) << genuine.err;
+    EXPECT_EQ(genuine.out, std::string("Added the revocation list of: ") + kIntermediateName + "\n");
+    EXPECT_EQ(run({"import", chain.rootCrl(), "--store", "CA"}).status, 0);
+    EXPECT_EQ(ListStore("CA").crls.size(), 2u);
+}
+
+TEST_F(OtherStores, AReKeyedAuthoritysCrlIsTakenOnceItsNewCertificateIsInCa)
+{
+    ASSERT_EQ(run({"import", chain.intermediate(), "--store", "CA"}).status, 0);
+    const SameNameAuthority rekeyed(store.path(""), "rekeyed", SameNameAuthority::CertifiedBy::ChainRoot);
+    const std::string crl = rekeyed.crl("rekeyed.crl");
+
+    const Outcome early = run({"import", crl, "--store", "CA"});
+    EXPECT_EQ(early.status, 2) << "the old key did not sign it";
+    EXPECT_NE(early.err.find(kIntermediateName), std::string::npos) << early.err;
+    EXPECT_TRUE(ListStore("CA").crls.empty());
+
+    ASSERT_EQ(run({"import", rekeyed.certificate(), "--store", "CA"}).status, 0);
+    const Outcome later = run({"import", crl, "--store", "CA"});
+    EXPECT_EQ(later.status, 0) << later.err;
+    EXPECT_EQ(ListStore("CA").crls.size(), 1u);
+}
+
+TEST_F(OtherStores, ACrlMayBringItsIssuerButOneBadListRefusesTheWholeFile)
+{
+    chain.revokeSigner();
+    const std::string genuine = ReadFile(chain.intermediateCrl());
+    const std::string issuer = ReadFile(chain.intermediate());
+    WriteFile(store.path("with-issuer.pem"), issuer + genuine);
+    const SameNameAuthority forger(store.path(""), "forger", SameNameAuthority::CertifiedBy::Itself);
+    WriteFile(store.path("one-forged.pem"), issuer + genuine + ReadFile(forger.crl("forged.crl")));
+
+    const Outcome refused = run({"import", store.path("one-forged.pem"), "--store", "CA"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find(kIntermediateName), std::string::npos) << refused.err;
+    EXPECT_TRUE(filesOf("CA").empty()) << "neither the certificate nor the good list is kept";
+
+    const Outcome taken = run({"import", store.path("with-issuer.pem"), "--store", "CA"});
+    EXPECT_EQ(taken.status, 0) << taken.err;
+    EXPECT_EQ(ListStore("CA").certificates.size(), 1u);
+    EXPECT_EQ(ListStore("CA").crls.size(), 1u);
+}
+
+TEST_F(OtherStores, ADeltaCrlIsRefusedAsUnsupported)
+{
+    ASSERT_EQ(run({"import", chain.intermediate(), "--store", "CA"}).status, 0);
+    chain.revokeSigner();
+    const Outcome delta = run({"import", DeltaCrl(store.path("intermediate"), "delta.crl"), "--store", "CA"});
+    EXPECT_EQ(delta.status, 2);
+    EXPECT_NE(delta.err.find("delta CRL"), std::string::npos) << delta.err;
+    EXPECT_NE(delta.err.find("не поддерживаются"), std::string::npos) << delta.err;
+    EXPECT_NE(delta.err.find(kIntermediateName), std::string::npos) << delta.err;
+    EXPECT_TRUE(ListStore("CA").crls.empty());
 }
 
 } // namespace

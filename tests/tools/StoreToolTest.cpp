@@ -6,6 +6,8 @@
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/FakeDesktop.h"
+#include "tests/support/OpenSslChain.h"
+#include "tests/support/OpenSslTool.h"
 #include "tests/support/ScopedLanguage.h"
 #include "tests/support/TestStore.h"
 #include "tools/store/StoreCommand.h"
@@ -636,6 +638,76 @@ TEST_F(StoreTool, StoredKeysKeepAtLeastTheBundlesWorkFactor)
     CertStorePtr opened = store.open();
     const std::string made = DescribeCertificate(FindOneCertificate(opened.get(), "Made here").get()).sha1Thumbprint;
     EXPECT_GE(StoredKeyProtection(store.folder() + "/" + made + ".key").first, 600000);
+}
+
+TEST_F(StoreTool, ABundlesAuthoritiesGoToCaAndItsRootIsNamedNotStored)
+{
+    const OpenSslChain chain(store.path(""));
+    WriteFile(store.path("authorities.pem"), ReadFile(chain.intermediate()) + ReadFile(chain.root()));
+    const std::string bundle = store.path("signer with chain.p12");
+    std::string log;
+    ASSERT_EQ(RunOpenSsl(store.path(""),
+                         "pkcs12 -export -in '" + chain.signer() + "' -inkey '" + chain.signerKey() +
+                             "' -certfile authorities.pem -passout pass:chain-secret -out '" + bundle + "'",
+                         &log),
+              0)
+        << log;
+    const std::string password = passwordFile("chain-secret");
+
+    const Outcome imported = run({"import", bundle, "--password-file", password});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, "Added the certificate: CN=Test Signer, O=Ordalis Test\n"
+                            "Added the certificate to CA: CN=Test Intermediate, O=Ordalis Test\n"
+                            "Not stored: the root certificate CN=Test Root, O=Ordalis Test; to trust it: "
+                            "ordalis-store import '" +
+                                bundle +
+                                "' --store ROOT\n"
+                                "Added the private key of: CN=Test Signer, O=Ordalis Test\n");
+    const StoreListing my = ListStore("MY");
+    ASSERT_EQ(my.certificates.size(), 1u) << "the chain does not make --cert names ambiguous";
+    EXPECT_TRUE(my.certificates[0].description.hasPrivateKey);
+    ASSERT_EQ(ListStore("CA").certificates.size(), 1u);
+    EXPECT_EQ(ListStore("CA").certificates[0].description.subject, "CN=Test Intermediate, O=Ordalis Test");
+    EXPECT_TRUE(ListStore("ROOT").certificates.empty());
+
+    // The command the report names asks about the root alone, and trusts it on a yes.
+    answer = "да";
+    const Outcome trusted = run({"import", bundle, "--store", "ROOT", "--password-file", password});
+    ASSERT_EQ(trusted.status, 0) << trusted.err;
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].find("CN=Test Root"), std::string::npos) << questions[0];
+    EXPECT_EQ(questions[0].find("Test Signer"), std::string::npos) << questions[0];
+    EXPECT_EQ(questions[0].find("Test Intermediate"), std::string::npos) << questions[0];
+    ASSERT_EQ(ListStore("ROOT").certificates.size(), 1u);
+    EXPECT_EQ(ListStore("ROOT").certificates[0].description.subject, "CN=Test Root, O=Ordalis Test");
+
+    const ScopedLanguage russian("ru_RU.UTF-8");
+    const Outcome again = run({"import", bundle, "--password-file", password});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find("Сертификат уже в CA: CN=Test Intermediate, O=Ordalis Test\n"), std::string::npos)
+        << again.out;
+    EXPECT_NE(again.out.find("Сертификат уже в ROOT: CN=Test Root, O=Ordalis Test\n"), std::string::npos)
+        << "a root trusted already is not offered again: " << again.out;
+    EXPECT_EQ(ListStore("MY").certificates.size(), 1u);
+}
+
+TEST_F(StoreTool, ABundleWithoutARootCannotBeTrusted)
+{
+    const OpenSslChain chain(store.path(""));
+    const std::string bundle = store.path("signer.p12");
+    std::string log;
+    ASSERT_EQ(RunOpenSsl(store.path(""),
+                         "pkcs12 -export -in '" + chain.signer() + "' -inkey '" + chain.signerKey() + "' -certfile '" +
+                             chain.intermediate() + "' -passout pass:p12-secret -out signer.p12",
+                         &log),
+              0)
+        << log;
+    answer = "да";
+    const Outcome refused = run({"import", bundle, "--store", "ROOT", "--password-file", passwordFile("p12-secret")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("нет корневых сертификатов"), std::string::npos) << refused.err;
+    EXPECT_TRUE(questions.empty());
+    EXPECT_TRUE(ListStore("ROOT").certificates.empty());
 }
 
 // The built program itself: its start-up check and exit statuses.

@@ -3,6 +3,7 @@
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreApi.h"
+#include "cryptomsg/store/StoreNames.h"
 #include "tools/cli/CliTexts.h"
 
 #include <istream>
@@ -83,6 +84,21 @@ CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool need
     }
     for (const auto& match : matches)
         problem += "\n  " + CertificateLine(match.get());
+    return nullptr;
+}
+
+CertContextPtr ChooseRecipientCertificate(const std::string& id, std::string& problem)
+{
+    std::vector<StoreMatch> matches = FindCertificatesInStores({kPersonalStore, kAddressBookStore}, id);
+    if (matches.size() == 1)
+        return std::move(matches.front().certificate);
+    if (matches.empty()) {
+        problem = tools::Say(texts::kNoSuchRecipient, {id});
+        return nullptr;
+    }
+    problem = tools::Say(texts::kSeveralMatch, {id});
+    for (const StoreMatch& match : matches)
+        problem += "\n  " + tools::Say(texts::kFoundInStore, {CertificateLine(match.certificate.get()), match.store});
     return nullptr;
 }
 

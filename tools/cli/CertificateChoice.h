@@ -16,6 +16,11 @@ namespace ordalis::cli {
 CertContextPtr ChooseCertificate(const std::optional<std::string>& id, bool needKey, Terminal& terminal,
                                  std::string& problem);
 
+// A recipient's certificate by its ID, from the personal store or the address
+// book. Null with problem set when the ID names none or several (each listed with
+// the store it is in).
+CertContextPtr ChooseRecipientCertificate(const std::string& id, std::string& problem);
+
 // The user's own certificate, one with a private key in the personal store:
 // the only one there, or the one the user picks on a terminal. Null with
 // problem set when there is none, or several and nobody can be asked.

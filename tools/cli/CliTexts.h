@@ -75,6 +75,10 @@ inline constexpr Text kKeyedCertificatesAre{"; certificates with a key:", "; с�
 inline constexpr Text kSeveralOwnCertificates{
     "--self: the store has several certificates with a key; name yours with --cert ID:",
     "--self: в хранилище несколько сертификатов с ключом; укажите свой через --cert ID:"};
+inline constexpr Text kNoSuchRecipient{"neither MY nor AddressBook has a certificate \"%1\"",
+                                       "ни в MY, ни в AddressBook нет сертификата \"%1\""};
+// %1 a certificate line, %2 the store it is in.
+inline constexpr Text kFoundInStore{"%1 in %2", "%1 в %2"};
 inline constexpr Text kSeveralMatch{"\"%1\" matches several certificates:",
                                     "\"%1\" подходит к нескольким сертификатам:"};
 

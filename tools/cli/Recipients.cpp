@@ -40,7 +40,7 @@ CertContextPtr Recipient(const std::string& option, const std::string& value, to
         return FromFile(value, problem);
     if (option == "--self")
         return ChooseOwnCertificate(terminal, problem);
-    return ChooseCertificate(value, false, terminal, problem);
+    return ChooseRecipientCertificate(value, problem);
 }
 
 bool SameCertificate(PCCERT_CONTEXT a, PCCERT_CONTEXT b)

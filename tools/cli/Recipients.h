@@ -13,7 +13,7 @@ namespace ordalis::cli {
 bool NamesRecipients(const std::vector<std::pair<std::string, std::string>>& sequence);
 
 // The recipients of an envelope from the options in the order given: --cert
-// from the personal store, --cert-file from a DER certificate file, --self the
+// from the personal store or the address book, --cert-file from a DER certificate file, --self the
 // user's own certificate. A certificate named twice is kept once. Empty, with
 // problem set, when one cannot be had.
 std::vector<CertContextPtr> ChooseRecipients(const std::vector<std::pair<std::string, std::string>>& sequence,

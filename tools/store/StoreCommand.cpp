@@ -6,6 +6,7 @@
 #include "cryptomsg/store/StoreNames.h"
 #include "tools/common/Arguments.h"
 #include "tools/common/PasswordFile.h"
+#include "tools/common/ShellWord.h"
 #include "tools/store/StoreTexts.h"
 
 #include <cctype>
@@ -22,16 +23,26 @@ constexpr int kExitFailure = 2;
 
 std::string HelpText() { return Say(texts::kStoreHelp, {StoreFolderPath(kPersonalStore)}); }
 
-std::string ImportedItemLine(const ImportedItem& item)
+// A certificate placed in another store than the one imported into says which.
+std::string CertificateLine(const ImportedItem& item)
+{
+    if (!item.store.empty())
+        return Say(item.alreadyThere ? texts::kCertificateAlreadyIn : texts::kAddedCertificateTo,
+                   {item.label, item.store});
+    return Say(item.alreadyThere ? texts::kCertificateAlreadyThere : texts::kAddedCertificate, {item.label});
+}
+
+std::string ImportedItemLine(const ImportedItem& item, const std::string& file)
 {
     using Kind = ImportedItem::Kind;
     switch (item.kind) {
     case Kind::PrivateKey:
         return Say(item.alreadyThere ? texts::kPrivateKeyAlreadyThere : texts::kAddedPrivateKey, {item.label});
     case Kind::RevocationList: return Say(item.alreadyThere ? texts::kCrlAlreadyThere : texts::kAddedCrl, {item.label});
+    case Kind::RootNotStored: return Say(texts::kRootNotStored, {item.label, ShellWord(file)});
     case Kind::Certificate: break;
     }
-    return Say(item.alreadyThere ? texts::kCertificateAlreadyThere : texts::kAddedCertificate, {item.label});
+    return CertificateLine(item);
 }
 
 struct CommandLine : ParsedArguments {
@@ -178,7 +189,7 @@ int Import(const CommandLine& line, Terminal& terminal)
     const std::string store = StoreName(line);
     const ImportApproval approve = store == kRootStore ? RootApproval(line, terminal) : ImportApproval();
     for (const ImportedItem& item : ImportFile(line.positional[0], MakePasswordSource(line, terminal), store, approve))
-        terminal.out << ImportedItemLine(item) << "\n";
+        terminal.out << ImportedItemLine(item, line.positional[0]) << "\n";
     return kExitOk;
 }
 

@@ -22,9 +22,11 @@ inline constexpr Text kStoreHelp{
     "\n"
     "  list     show the certificates of a store\n"
     "  import   add a PKCS#12 bundle (.p12/.pfx), a certificate (PEM or DER) or a PKCS#8 private\n"
-    "           key (PEM); a key from a bundle is stored encrypted with the bundle's password;\n"
-    "           the other stores take certificates, PKCS#7 bundles (.p7b) and (CA) revocation\n"
-    "           lists; adding to ROOT must be confirmed on the terminal or given --yes\n"
+    "           key (PEM); a key from a bundle is stored encrypted with the bundle's password, its\n"
+    "           intermediate certificates go to CA, its root is only named (import the bundle\n"
+    "           --store ROOT to trust it); the other stores take certificates, PKCS#7 bundles (.p7b)\n"
+    "           and (CA) revocation lists signed by a certificate of ROOT, CA or the same file;\n"
+    "           adding to ROOT must be confirmed on the terminal or given --yes\n"
     "  export   write a certificate to FILE: DER, or PEM when the name ends in .pem\n"
     "  remove   delete a certificate and its private key; asks for confirmation on the terminal,\n"
     "           --yes deletes without asking (for scripts)\n"
@@ -53,9 +55,11 @@ inline constexpr Text kStoreHelp{
     "\n"
     "  list     показать сертификаты хранилища\n"
     "  import   добавить контейнер PKCS#12 (.p12/.pfx), сертификат (PEM или DER) или закрытый ключ\n"
-    "           PKCS#8 (PEM); ключ из контейнера сохраняется зашифрованным тем же паролем;\n"
-    "           в другие хранилища — сертификаты, наборы PKCS#7 (.p7b) и (в CA) списки отзыва;\n"
-    "           добавление в ROOT нужно подтвердить в терминале или указать --yes\n"
+    "           PKCS#8 (PEM); ключ из контейнера сохраняется зашифрованным тем же паролем, его\n"
+    "           промежуточные сертификаты — в CA, корневой только называется (чтобы доверять ему,\n"
+    "           импортируйте контейнер с --store ROOT); в другие хранилища — сертификаты, наборы\n"
+    "           PKCS#7 (.p7b) и (в CA) списки отзыва, подписанные сертификатом из ROOT, CA или того же\n"
+    "           файла; добавление в ROOT нужно подтвердить в терминале или указать --yes\n"
     "  export   записать сертификат в ФАЙЛ: DER, или PEM, если имя оканчивается на .pem\n"
     "  remove   удалить сертификат и его закрытый ключ; спрашивает подтверждение в терминале,\n"
     "           --yes удаляет без вопроса (для сценариев)\n"
@@ -152,6 +156,13 @@ inline constexpr Text kPrivateKeyAlreadyThere{"The private key is in the store a
                                               "Закрытый ключ уже в хранилище: %1"};
 inline constexpr Text kCrlAlreadyThere{"The revocation list is in the store already: %1",
                                        "Список отзыва уже в хранилище: %1"};
+// %1 the certificate, %2 the store it went to.
+inline constexpr Text kAddedCertificateTo{"Added the certificate to %2: %1", "Добавлен сертификат в %2: %1"};
+inline constexpr Text kCertificateAlreadyIn{"The certificate is in %2 already: %1", "Сертификат уже в %2: %1"};
+// %1 the root's subject, %2 the imported file as a word of a shell command.
+inline constexpr Text kRootNotStored{
+    "Not stored: the root certificate %1; to trust it: ordalis-store import %2 --store ROOT",
+    "Не сохранен корневой сертификат %1; чтобы доверять ему: ordalis-store import %2 --store ROOT"};
 inline constexpr Text kExported{"The certificate is written to %1", "Сертификат записан в %1"};
 inline constexpr Text kRemovedFile{"Deleted the file %1", "Удален файл %1"};
 inline constexpr Text kMade{"Made the certificate %1\nSerial number:    %2\nSHA-1 thumbprint: %3\n",
