@@ -173,8 +173,7 @@ Bytes MasksCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> 
     if (mask.size() < 32)
         return {};
     const bool z = scheme == KeyContainerScheme::Gost2012;
-    EvpPkeyPtr macKey(
-        EVP_PKEY_new_mac_key(z ? NID_gost_mac_12 : NID_id_Gost28147_89_MAC, nullptr, mask.data(), 32));
+    EvpPkeyPtr macKey(EVP_PKEY_new_mac_key(z ? NID_gost_mac_12 : NID_id_Gost28147_89_MAC, nullptr, mask.data(), 32));
     EvpMdCtxPtr ctx(EVP_MD_CTX_new());
     const EVP_MD* md = EVP_get_digestbyname(z ? "gost-mac-12" : "gost-mac");
     Bytes mac(kBlock);

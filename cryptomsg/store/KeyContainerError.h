@@ -13,18 +13,18 @@ namespace ordalis {
 class KeyContainerError : public Error {
 public:
     enum class Kind {
-        MissingFile,       // detail: the file's name
-        DamagedFile,       // detail: the file's name
-        IntegrityFailed,   // detail: the file's name
-        WrongPin,          // detail: the container's name
-        PinNotGiven,       // detail: the container's name
-        KeyMismatch,       // the key is not the certificate's
-        NoCertificate,     // neither the container, --cert nor the store has it
-        Unsupported,       // detail: what is not supported
-        NotAContainer,     // detail: the folder
-        UnknownContainer,  // detail: the name asked for
-        ContainerNotChosen,// several containers and nobody to ask
-        TargetExists,      // detail: the folder export would write
+        MissingFile,        // detail: the file's name
+        DamagedFile,        // detail: the file's name
+        IntegrityFailed,    // detail: the file's name
+        WrongPin,           // detail: the container's name
+        PinNotGiven,        // detail: the container's name
+        KeyMismatch,        // the key is not the certificate's
+        NoCertificate,      // neither the container, --cert nor the store has it
+        Unsupported,        // detail: what is not supported
+        NotAContainer,      // detail: the folder
+        UnknownContainer,   // detail: the name asked for
+        ContainerNotChosen, // several containers and nobody to ask
+        TargetExists,       // detail: the folder export would write
     };
 
     KeyContainerError(Kind kind, std::string detail);

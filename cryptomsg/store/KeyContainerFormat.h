@@ -22,11 +22,11 @@ using Bytes = std::vector<unsigned char>;
 
 // Which key of the container the parameters describe and what it is.
 struct KeyContainerKeyInfo {
-    bool exchangeKey = false;  // an exchange (AT_KEYEXCHANGE) key, else a signature key
+    bool exchangeKey = false; // an exchange (AT_KEYEXCHANGE) key, else a signature key
     bool exportable = false;
-    std::string algorithmOid;  // as the header names it (a key or key-agreement OID)
-    std::string curveOid;      // the parameter set
-    std::string digestOid;     // may be empty
+    std::string algorithmOid; // as the header names it (a key or key-agreement OID)
+    std::string curveOid;     // the parameter set
+    std::string digestOid;    // may be empty
 };
 
 struct KeyContainerHeader {
@@ -35,11 +35,11 @@ struct KeyContainerHeader {
     bool reservePrimary = false;       // primary2.key / masks2.key hold a reserve copy
     KeyContainerKeyInfo primary;
     bool hasSecondaryKey = false;
-    Bytes hmacPassword;                // empty when absent
-    Bytes certificate;                 // DER, empty when the container holds none
-    Bytes fingerprint;                 // the first bytes of the public key's X, little-endian
-    Bytes extensions;                  // DER of the [12] field, kept as it is
-    Bytes hmac;                        // the check value of the content
+    Bytes hmacPassword; // empty when absent
+    Bytes certificate;  // DER, empty when the container holds none
+    Bytes fingerprint;  // the first bytes of the public key's X, little-endian
+    Bytes extensions;   // DER of the [12] field, kept as it is
+    Bytes hmac;         // the check value of the content
 };
 
 struct KeyContainerMasks {

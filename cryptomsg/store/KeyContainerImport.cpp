@@ -156,7 +156,7 @@ KeyContainerImport ImportKeyContainer(const std::string& folder, const PasswordS
     result.keyAlgorithm = algorithm ? algorithm->keyName : OBJ_nid2sn(container.keyNid);
     result.parameterSet = ParameterSetText(container.header.primary.curveOid);
     result.certificate = DescribeStored(stored.get());
-    result.timeValidity = X509_cmp_current_time(X509_get0_notBefore(stored.get())) > 0   ? -1
+    result.timeValidity = X509_cmp_current_time(X509_get0_notBefore(stored.get())) > 0  ? -1
                           : X509_cmp_current_time(X509_get0_notAfter(stored.get())) < 0 ? 1
                                                                                         : 0;
     return result;

@@ -1,6 +1,7 @@
 #include "cryptomsg/store/KeyContainerReader.h"
 
 #include "common/SystemError.h"
+#include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/KeyContainerError.h"
 #include "cryptomsg/store/StoreFileFormats.h"
 
@@ -74,8 +75,8 @@ SecureBytes OpenCopy(const KeyContainer& container, const ContainerCurve& curve,
 // The key as PKCS#8 with the header's parameters, decoded by the GOST engine.
 EvpPkeyPtr MakeKey(const KeyContainer& container, const SecureBytes& scalar)
 {
-    const Bytes parameters = EncodeGostKeyParameters(container.header.primary.curveOid,
-                                                     container.header.primary.digestOid);
+    const Bytes parameters =
+        EncodeGostKeyParameters(container.header.primary.curveOid, container.header.primary.digestOid);
     std::unique_ptr<ASN1_OCTET_STRING, OsslFree<ASN1_OCTET_STRING_free>> value(ASN1_OCTET_STRING_new());
     std::unique_ptr<ASN1_STRING, OsslFree<ASN1_STRING_free>> sequence(ASN1_STRING_new());
     P8Ptr info(PKCS8_PRIV_KEY_INFO_new());
@@ -88,8 +89,8 @@ EvpPkeyPtr MakeKey(const KeyContainer& container, const SecureBytes& scalar)
     if (length <= 0)
         return nullptr;
     // set0 takes the encoded key and the parameters.
-    if (PKCS8_pkey_set0(info.get(), OBJ_nid2obj(container.keyNid), 0, V_ASN1_SEQUENCE, sequence.get(), der,
-                        length) != 1) {
+    if (PKCS8_pkey_set0(info.get(), OBJ_nid2obj(container.keyNid), 0, V_ASN1_SEQUENCE, sequence.get(), der, length) !=
+        1) {
         OPENSSL_clear_free(der, static_cast<std::size_t>(length));
         return nullptr;
     }
@@ -105,7 +106,7 @@ int KeyNidOfContainerAlgorithm(const std::string& oid)
         const char* oid;
         int nid;
     } kAlgorithms[] = {
-        {"1.2.643.2.2.19", NID_id_GostR3410_2001},         {"1.2.643.2.2.98", NID_id_GostR3410_2001},
+        {"1.2.643.2.2.19", NID_id_GostR3410_2001},        {"1.2.643.2.2.98", NID_id_GostR3410_2001},
         {"1.2.643.7.1.1.1.1", NID_id_GostR3410_2012_256}, {"1.2.643.7.1.1.6.1", NID_id_GostR3410_2012_256},
         {"1.2.643.7.1.1.1.2", NID_id_GostR3410_2012_512}, {"1.2.643.7.1.1.6.2", NID_id_GostR3410_2012_512},
     };
@@ -145,6 +146,9 @@ KeyContainerFiles ReadKeyContainerFiles(const std::string& folder)
 
 KeyContainer ParseKeyContainer(const KeyContainerFiles& files)
 {
+    // Every step below is the GOST engine's.
+    if (!EnsureGostEngine())
+        throw KeyContainerError(Kind::Unsupported, "GOST engine");
     if (!files.header)
         throw KeyContainerError(Kind::MissingFile, "header.key");
     std::optional<KeyContainerHeader> header = DecodeContainerHeader(*files.header);
@@ -175,8 +179,8 @@ KeyContainer ParseKeyContainer(const KeyContainerFiles& files)
     if (files.masks || files.primary) {
         if (!files.masks || !files.primary)
             throw KeyContainerError(Kind::MissingFile, files.masks ? "primary.key" : "masks.key");
-        container.copies.push_back(ParseCopy(*files.masks, *files.primary, "masks.key", "primary.key",
-                                             container.scheme, curve->scalarSize()));
+        container.copies.push_back(
+            ParseCopy(*files.masks, *files.primary, "masks.key", "primary.key", container.scheme, curve->scalarSize()));
     }
     if (files.masks2 || files.primary2) {
         if (!files.masks2 || !files.primary2)

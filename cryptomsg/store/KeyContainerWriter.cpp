@@ -67,14 +67,17 @@ KeyScalar ScalarOf(EVP_PKEY* key, std::size_t size)
     const void* value = nullptr;
     X509_ALGOR_get0(&oid, &type, &value, algorithm);
     const ASN1_STRING* parameters = static_cast<const ASN1_STRING*>(value);
-    if (type != V_ASN1_SEQUENCE ||
-        !DecodeGostKeyParameters({ASN1_STRING_get0_data(parameters), static_cast<std::size_t>(ASN1_STRING_length(parameters))},
-                                 scalar.curveOid, scalar.digestOid))
+    if (type != V_ASN1_SEQUENCE || !DecodeGostKeyParameters({ASN1_STRING_get0_data(parameters),
+                                                             static_cast<std::size_t>(ASN1_STRING_length(parameters))},
+                                                            scalar.curveOid, scalar.digestOid))
         throw KeyContainerError(Kind::Unsupported, "key parameters");
-    // The engine writes the scalar as a little-endian OCTET STRING, older ones as an INTEGER.
+    // The engine writes the scalar's little-endian bytes as they are; other writers
+    // wrap them in an OCTET STRING, or write an INTEGER.
     const unsigned char* p = der;
     BnPtr d;
-    if (OctetPtr octets{d2i_ASN1_OCTET_STRING(nullptr, &p, length)})
+    if (static_cast<std::size_t>(length) == size)
+        d.reset(BN_lebin2bn(der, length, nullptr));
+    else if (OctetPtr octets{d2i_ASN1_OCTET_STRING(nullptr, &p, length)})
         d.reset(BN_lebin2bn(ASN1_STRING_get0_data(octets.get()), ASN1_STRING_length(octets.get()), nullptr));
     else if (p = der; IntegerPtr integer{d2i_ASN1_INTEGER(nullptr, &p, length)})
         d.reset(ASN1_INTEGER_to_BN(integer.get(), nullptr));

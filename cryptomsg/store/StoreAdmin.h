@@ -66,8 +66,7 @@ std::vector<ImportedItem> ImportFile(const std::string& path, const PasswordSour
 // encrypted with password (unprotected when it is empty) as a PKCS#12 import
 // stores it. stored is the certificate used; nothing is done and nothing
 // returned when MY has none for the key.
-std::vector<ImportedItem> ImportKeyPair(X509* certificate, EVP_PKEY* key, const std::string& password,
-                                        X509Ptr& stored);
+std::vector<ImportedItem> ImportKeyPair(X509* certificate, EVP_PKEY* key, const std::string& password, X509Ptr& stored);
 
 // Writes the certificate an ID names to file: PEM when the name ends in ".pem", DER otherwise.
 void ExportCertificate(const std::string& id, const std::string& file, const std::string& storeName = kPersonalStore);

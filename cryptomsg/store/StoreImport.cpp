@@ -260,8 +260,7 @@ private:
 
 } // namespace
 
-std::vector<ImportedItem> ImportKeyPair(X509* certificate, EVP_PKEY* key, const std::string& password,
-                                        X509Ptr& stored)
+std::vector<ImportedItem> ImportKeyPair(X509* certificate, EVP_PKEY* key, const std::string& password, X509Ptr& stored)
 {
     const ClearErrorsOnExit clear;
     Importer importer(kPersonalStore, {});

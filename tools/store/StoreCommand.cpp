@@ -218,9 +218,8 @@ void PrintContainers(std::ostream& out, const std::vector<KeyContainerSummary>& 
     out << Say(texts::kContainersHead) << "\n";
     for (std::size_t i = 0; i < found.size(); ++i) {
         const KeyContainerSummary& c = found[i];
-        out << "  " << i + 1 << ". " << c.name << " ("
-            << std::filesystem::path(c.folder).filename().string() << "): "
-            << (!c.problem.empty()                ? c.problem
+        out << "  " << i + 1 << ". " << c.name << " (" << std::filesystem::path(c.folder).filename().string() << "): "
+            << (!c.problem.empty()             ? c.problem
                 : c.certificateSubject.empty() ? Say(texts::kContainerNoCertificateShort)
                                                : c.certificateSubject)
             << "\n";
