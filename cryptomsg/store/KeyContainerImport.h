@@ -26,7 +26,7 @@ struct KeyContainerSummary {
 std::vector<KeyContainerSummary> ListKeyContainers(const std::string& folder);
 
 struct KeyContainerImportOptions {
-    std::string certificateFile; // the key's certificate when the container has none (PEM or DER)
+    std::string certificateFile; // the key's certificate, for a container that has none (PEM or DER)
     std::string containerName;   // which container of several, by name or folder name
     // Picks one of several containers (its index); nothing when nobody can choose.
     std::function<std::optional<std::size_t>(const std::vector<KeyContainerSummary>&)> choose;
@@ -44,7 +44,7 @@ struct KeyContainerImport {
 
 // Opens the container in folder (or the one chosen among those it holds), the
 // empty PIN first and then the PINs pin gives, checks the key against its
-// certificate (the container's, the file's, or MY's with that public key) and
+// certificate (the file's, else the container's, else MY's with that public key) and
 // puts both into MY, the key encrypted with the PIN. Throws KeyContainerError
 // (or Error) with nothing stored.
 KeyContainerImport ImportKeyContainer(const std::string& folder, const PasswordSource& pin,
