@@ -215,8 +215,12 @@ std::string ExportKeyContainer(const std::string& id, const std::string& folder,
                       scalar.digestOid.empty() ? algorithm->digestOid : scalar.digestOid};
     header.certificate = CertificateDer(certificate);
     header.fingerprint = curve->fingerprint(scalar.littleEndian);
-    // The content's own check value is kept by the vendor CSP in a form not described
-    // publicly; it is written as zeros, as the format leaves it to be recomputed.
+    // How the vendor CSP computes the content's check value and, for a PIN, the
+    // PIN's check value is not described publicly. A container without a PIN
+    // carries zeros for the PIN's, as the vendor's own do; the content's is
+    // written as zeros too, and the PIN's left out when there is a PIN.
+    if (pin.empty())
+        header.hmacPassword = Bytes(4, 0);
     header.hmac = Bytes(4, 0);
     const Bytes headerFile = header.fingerprint.empty() ? Bytes() : EncodeContainerHeader(header);
     const std::string name = ContainerName(folder, certificate);
