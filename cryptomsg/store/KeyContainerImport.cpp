@@ -131,8 +131,6 @@ KeyContainerImport ImportKeyContainer(const std::string& folder, const PasswordS
 {
     const std::string chosen = ChooseContainer(folder, options);
     const KeyContainer container = ParseKeyContainer(ReadKeyContainerFiles(chosen));
-    if (container.header.hasSecondaryKey && !container.certificate && options.certificateFile.empty())
-        throw KeyContainerError(Kind::Unsupported, "second key");
     X509Ptr given = options.certificateFile.empty() ? nullptr : ReadCertificateFile(options.certificateFile);
     X509* certificate = given ? given.get() : container.certificate.get();
 
@@ -144,6 +142,9 @@ KeyContainerImport ImportKeyContainer(const std::string& folder, const PasswordS
         EVP_PKEY* publicKey = X509_get0_pubkey(certificate);
         if (!publicKey || EVP_PKEY_eq(key.get(), publicKey) != 1) {
             ERR_clear_error();
+            // The certificate may be that of the container's second key, which is not read.
+            if (container.header.hasSecondaryKey)
+                throw KeyContainerError(Kind::Unsupported, "second key");
             throw KeyContainerError(Kind::KeyMismatch, {});
         }
     }

@@ -193,12 +193,14 @@ std::string ExportKeyContainer(const std::string& id, const std::string& folder,
     const ProviderPtr ownedProvider(provider);
     const EvpPkeyPtr key = CertContextKey(context.get());
     X509* certificate = CertContextX509(context.get());
+    if (!key || !certificate)
+        throw Error("Не удалось открыть закрытый ключ");
 
     const int keyNid = EVP_PKEY_get_base_id(key.get());
     const auto algorithm = std::find_if(std::begin(kHeaderAlgorithms), std::end(kHeaderAlgorithms),
                                         [keyNid](const HeaderAlgorithm& a) { return a.keyNid == keyNid; });
-    if (!key || algorithm == std::end(kHeaderAlgorithms))
-        throw KeyContainerError(Kind::Unsupported, key ? OBJ_nid2sn(keyNid) : "key");
+    if (algorithm == std::end(kHeaderAlgorithms))
+        throw KeyContainerError(Kind::Unsupported, OBJ_nid2sn(keyNid));
     const KeyContainerScheme scheme =
         keyNid == NID_id_GostR3410_2001 ? KeyContainerScheme::Gost2001 : KeyContainerScheme::Gost2012;
     const std::size_t size = keyNid == NID_id_GostR3410_2012_512 ? 64 : 32;
