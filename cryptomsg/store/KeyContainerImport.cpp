@@ -39,8 +39,10 @@ KeyContainerSummary Summarise(const std::string& folder)
         if (!container.name.empty())
             summary.name = container.name;
         summary.certificateSubject = SubjectOf(container.certificate.get());
+    } catch (const KeyContainerError& e) {
+        summary.problem = e;
     } catch (const Error& e) {
-        summary.problem = e.what();
+        summary.problem = KeyContainerError(Kind::Unsupported, e.what());
     }
     return summary;
 }

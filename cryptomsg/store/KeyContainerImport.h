@@ -4,6 +4,7 @@
 // store key out as such a container.
 
 #include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/KeyContainerError.h"
 #include "cryptomsg/store/PasswordAttempts.h"
 #include "cryptomsg/store/StoreCertificateImport.h"
 
@@ -17,9 +18,9 @@ namespace ordalis {
 
 struct KeyContainerSummary {
     std::string folder;
-    std::string name;               // name.key's, else the folder's own name
-    std::string certificateSubject; // of the certificate in header.key; empty when none
-    std::string problem;            // why it cannot be read; empty when it can
+    std::string name;                         // name.key's, else the folder's own name
+    std::string certificateSubject;           // of the certificate in header.key; empty when none
+    std::optional<KeyContainerError> problem; // why it cannot be read; nothing when it can
 };
 
 // The containers a folder holds: the folder itself when it is one, else those directly inside it.

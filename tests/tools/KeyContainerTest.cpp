@@ -289,6 +289,9 @@ TEST_F(KeyContainers, FolderWithTwoContainersImportsTheOneNamedOrChosen)
     fs::create_directories(drive + "/notes");
     exportContainer(source.add("first", KeyAlgorithm::Gost2012_256), "", drive + "/aaaa0001.000");
     exportContainer(source.add("second", KeyAlgorithm::Gost2012_512), "", drive + "/bbbb0002.000");
+    fs::create_directories(drive + "/cccc0003.000");
+    WriteFile(drive + "/cccc0003.000/header.key", "not DER");
+    WriteFile(drive + "/cccc0003.000/primary.key", "");
     const TestStore fresh;
 
     const Outcome nobodyToAsk = store({"import", drive});
@@ -296,9 +299,15 @@ TEST_F(KeyContainers, FolderWithTwoContainersImportsTheOneNamedOrChosen)
     EXPECT_NE(nobodyToAsk.out.find("1. aaaa0001.000 (aaaa0001.000): CN=first, O=Ordalis Test"), std::string::npos)
         << nobodyToAsk.out;
     EXPECT_NE(nobodyToAsk.out.find("2. bbbb0002.000 (bbbb0002.000): CN=second"), std::string::npos);
+    EXPECT_NE(
+        nobodyToAsk.out.find("3. cccc0003.000 (cccc0003.000): The file header.key of the key container is damaged"),
+        std::string::npos)
+        << nobodyToAsk.out;
     EXPECT_NE(nobodyToAsk.err.find("choose one with --container"), std::string::npos) << nobodyToAsk.err;
+    EXPECT_EQ(store({"import", drive, "--container", "dddd0004.000"}).err,
+              "ordalis-store: There is no key container named \"dddd0004.000\"\n");
     EXPECT_EQ(store({"import", drive, "--container", "cccc0003.000"}).err,
-              "ordalis-store: There is no key container named \"cccc0003.000\"\n");
+              "ordalis-store: The file header.key of the key container is damaged\n");
     EXPECT_EQ(filesIn(fresh.folder()), 0u);
 
     const Outcome named = store({"import", drive, "--container", "bbbb0002.000"});

@@ -192,25 +192,25 @@ ImportApproval RootApproval(const CommandLine& line, Terminal& terminal)
 }
 
 // The store reports what is wrong with a container; the user reads it in their language.
-[[noreturn]] void ThrowWorded(const KeyContainerError& e)
+std::string Worded(const KeyContainerError& e)
 {
     using Kind = KeyContainerError::Kind;
     const std::string& d = e.detail();
     switch (e.kind()) {
-    case Kind::MissingFile: throw Error(Say(texts::kContainerMissingFile, {d}));
-    case Kind::DamagedFile: throw Error(Say(texts::kContainerDamagedFile, {d}));
-    case Kind::IntegrityFailed: throw Error(Say(texts::kContainerIntegrity, {d}));
-    case Kind::WrongPin: throw Error(Say(texts::kContainerWrongPin));
-    case Kind::PinNotGiven: throw Error(Say(texts::kContainerPinNotGiven, {d}));
-    case Kind::KeyMismatch: throw Error(Say(texts::kContainerKeyMismatch));
-    case Kind::NoCertificate: throw Error(Say(texts::kContainerNoCertificate));
-    case Kind::Unsupported: throw Error(Say(texts::kContainerUnsupported, {d}));
-    case Kind::NotAContainer: throw Error(Say(texts::kNotAContainer, {d}));
-    case Kind::UnknownContainer: throw Error(Say(texts::kUnknownContainer, {d}));
-    case Kind::ContainerNotChosen: throw Error(Say(texts::kContainerNotChosen));
-    case Kind::TargetExists: throw Error(Say(texts::kContainerTargetExists, {d}));
+    case Kind::MissingFile: return Say(texts::kContainerMissingFile, {d});
+    case Kind::DamagedFile: return Say(texts::kContainerDamagedFile, {d});
+    case Kind::IntegrityFailed: return Say(texts::kContainerIntegrity, {d});
+    case Kind::WrongPin: return Say(texts::kContainerWrongPin);
+    case Kind::PinNotGiven: return Say(texts::kContainerPinNotGiven, {d});
+    case Kind::KeyMismatch: return Say(texts::kContainerKeyMismatch);
+    case Kind::NoCertificate: return Say(texts::kContainerNoCertificate);
+    case Kind::Unsupported: return Say(texts::kContainerUnsupported, {d});
+    case Kind::NotAContainer: return Say(texts::kNotAContainer, {d});
+    case Kind::UnknownContainer: return Say(texts::kUnknownContainer, {d});
+    case Kind::ContainerNotChosen: return Say(texts::kContainerNotChosen);
+    case Kind::TargetExists: return Say(texts::kContainerTargetExists, {d});
     }
-    throw Error(e.what());
+    return e.what();
 }
 
 void PrintContainers(std::ostream& out, const std::vector<KeyContainerSummary>& found)
@@ -219,7 +219,7 @@ void PrintContainers(std::ostream& out, const std::vector<KeyContainerSummary>& 
     for (std::size_t i = 0; i < found.size(); ++i) {
         const KeyContainerSummary& c = found[i];
         out << "  " << i + 1 << ". " << c.name << " (" << std::filesystem::path(c.folder).filename().string() << "): "
-            << (!c.problem.empty()             ? c.problem
+            << (c.problem                      ? Worded(*c.problem)
                 : c.certificateSubject.empty() ? Say(texts::kContainerNoCertificateShort)
                                                : c.certificateSubject)
             << "\n";
@@ -257,7 +257,7 @@ int ImportContainer(const CommandLine& line, Terminal& terminal)
         imported = ImportKeyContainer(line.positional[0], MakePasswordSource(line, terminal, kPinTexts),
                                       ContainerOptions(line, terminal));
     } catch (const KeyContainerError& e) {
-        ThrowWorded(e);
+        throw Error(Worded(e));
     }
     const CertificateDescription& d = imported.certificate;
     terminal.out << Say(texts::kContainerRead, {imported.containerName}) << "\n"
@@ -332,7 +332,7 @@ int ExportContainer(const CommandLine& line, Terminal& terminal)
     try {
         name = ExportKeyContainer(line.positional[0], folder, kept.text());
     } catch (const KeyContainerError& e) {
-        ThrowWorded(e);
+        throw Error(Worded(e));
     }
     terminal.out << Say(texts::kContainerWritten, {name, folder}) << "\n";
     return kExitOk;
