@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace ordalis {
 
@@ -166,26 +167,85 @@ SecureBytes ContainerKeyCipher(KeyContainerScheme scheme, std::span<const unsign
     return out;
 }
 
-Bytes MasksCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> mask,
-                      std::span<const unsigned char> salt)
+namespace {
+
+// The GOST 28147-89 MAC of data in one call: its first size bytes (4, or all 8 of the state).
+Bytes MacOnce(KeyContainerScheme scheme, std::span<const unsigned char> key, std::span<const unsigned char> data,
+              std::size_t size)
 {
-    // A 512-bit key's mask is longer than a GOST 28147-89 key: its first 32 bytes key the MAC.
-    if (mask.size() < 32)
-        return {};
     const bool z = scheme == KeyContainerScheme::Gost2012;
-    EvpPkeyPtr macKey(EVP_PKEY_new_mac_key(z ? NID_gost_mac_12 : NID_id_Gost28147_89_MAC, nullptr, mask.data(), 32));
+    EvpPkeyPtr macKey(EVP_PKEY_new_mac_key(z ? NID_gost_mac_12 : NID_id_Gost28147_89_MAC, nullptr, key.data(),
+                                           static_cast<int>(key.size())));
     EvpMdCtxPtr ctx(EVP_MD_CTX_new());
     const EVP_MD* md = EVP_get_digestbyname(z ? "gost-mac-12" : "gost-mac");
+    EVP_PKEY_CTX* pctx = nullptr;
     Bytes mac(kBlock);
     std::size_t length = mac.size();
-    if (!macKey || !ctx || !md || EVP_DigestSignInit(ctx.get(), nullptr, md, nullptr, macKey.get()) != 1 ||
-        EVP_DigestSignUpdate(ctx.get(), salt.data(), salt.size()) != 1 ||
-        EVP_DigestSignFinal(ctx.get(), mac.data(), &length) != 1) {
+    if (!macKey || !ctx || !md || EVP_DigestSignInit(ctx.get(), &pctx, md, nullptr, macKey.get()) != 1 ||
+        EVP_PKEY_CTX_ctrl_str(pctx, "size", std::to_string(size).c_str()) <= 0 ||
+        EVP_DigestSignUpdate(ctx.get(), data.data(), data.size()) != 1 ||
+        EVP_DigestSignFinal(ctx.get(), mac.data(), &length) != 1 || length != size) {
         ERR_clear_error();
         return {};
     }
     mac.resize(length);
     return mac;
+}
+
+// The engine changes a MAC's key after every 1024 bytes (CryptoPro key meshing);
+// the container's check values are computed without that. So the data goes in
+// pieces shorter than 1024 bytes, the first block of each XORed with the state
+// the previous piece left, which continues the same chain. No piece after the
+// first is a single block, which the MAC would pad with a second one.
+Bytes Mac(KeyContainerScheme scheme, std::span<const unsigned char> key, std::span<const unsigned char> data)
+{
+    constexpr std::size_t kPiece = 1016;
+    constexpr std::size_t kCheckSize = 4;
+    if (key.size() != 32 || data.empty())
+        return {};
+    Bytes state;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t remaining = data.size() - at;
+        std::size_t piece = remaining;
+        if (remaining > kPiece)
+            piece = remaining - kPiece <= kBlock ? kPiece - kBlock : kPiece;
+        const bool last = piece == remaining;
+        SecureBytes chunk(data.begin() + static_cast<std::ptrdiff_t>(at),
+                          data.begin() + static_cast<std::ptrdiff_t>(at + piece));
+        for (std::size_t i = 0; i < state.size(); ++i)
+            chunk[i] ^= state[i];
+        state = MacOnce(scheme, key, chunk, last ? kCheckSize : kBlock);
+        if (state.empty() || last)
+            return state;
+        at += piece;
+    }
+}
+
+} // namespace
+
+Bytes MasksCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> mask,
+                      std::span<const unsigned char> salt)
+{
+    // A 512-bit key's mask is longer than a GOST 28147-89 key: its last 32 bytes key the MAC.
+    if (mask.size() < 32)
+        return {};
+    return Mac(scheme, mask.subspan(mask.size() - 32), salt);
+}
+
+Bytes ContentCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> content)
+{
+    // Keyed with zeros: a check of the header's integrity, which anyone can compute.
+    const unsigned char zeroKey[32] = {0};
+    return Mac(scheme, zeroKey, content);
+}
+
+Bytes PinCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> fingerprint, const std::string& pin)
+{
+    // The key derived from the PIN with the fingerprint as its salt, over two zero blocks.
+    const SecureBytes key = DeriveContainerKey(scheme, fingerprint, pin);
+    const unsigned char zeros[2 * kBlock] = {0};
+    return key.empty() ? Bytes() : Mac(scheme, key, zeros);
 }
 
 std::unique_ptr<ContainerCurve> ContainerCurve::ForParameterSet(int keyNid, const std::string& curveOid)

@@ -58,8 +58,18 @@ SecureBytes DeriveContainerKey(KeyContainerScheme scheme, std::span<const unsign
 SecureBytes ContainerKeyCipher(KeyContainerScheme scheme, std::span<const unsigned char> key,
                                std::span<const unsigned char> data, bool encrypt);
 
-// masks.key's check value: the GOST 28147-89 MAC of the salt keyed with the mask.
+// The check values are GOST 28147-89 MACs (4 bytes), with the scheme's S-box
+// and without key meshing. Empty on failure.
+
+// masks.key's: of the salt, keyed with the mask.
 Bytes MasksCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> mask,
                       std::span<const unsigned char> salt);
+
+// header.key's: of its content's DER, keyed with zeros.
+Bytes ContentCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> content);
+
+// The PIN's, kept in header.key: of two zero blocks, keyed with the key derived
+// from the PIN and the public-key fingerprint as salt.
+Bytes PinCheckValue(KeyContainerScheme scheme, std::span<const unsigned char> fingerprint, const std::string& pin);
 
 } // namespace ordalis

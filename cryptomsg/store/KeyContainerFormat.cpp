@@ -319,6 +319,23 @@ std::optional<std::string> DecodeContainerName(std::span<const unsigned char> de
     return std::string(name.begin(), name.end());
 }
 
+std::optional<Bytes> ContainerContentDer(std::span<const unsigned char> header)
+{
+    // Into the outer SEQUENCE, then over the first element, tag and length included.
+    const unsigned char* p = header.data();
+    long length = 0;
+    int tag = 0, xclass = 0;
+    if (ASN1_get_object(&p, &length, &tag, &xclass, static_cast<long>(header.size())) != V_ASN1_CONSTRUCTED ||
+        tag != V_ASN1_SEQUENCE)
+        return std::nullopt;
+    const unsigned char* content = p;
+    const long left = static_cast<long>(header.size()) - (p - header.data());
+    if (ASN1_get_object(&p, &length, &tag, &xclass, left) != V_ASN1_CONSTRUCTED || tag != V_ASN1_SEQUENCE)
+        return std::nullopt;
+    const unsigned char* end = p + length;
+    return Bytes(content, end);
+}
+
 Bytes EncodeContainerHeader(const KeyContainerHeader& header)
 {
     ItemPtr<KcHeader> encoded = New<KcHeader>(ASN1_ITEM_rptr(KcHeader));

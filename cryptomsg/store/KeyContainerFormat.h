@@ -54,6 +54,10 @@ std::optional<KeyContainerMasks> DecodeContainerMasks(std::span<const unsigned c
 std::optional<SecureBytes> DecodeContainerPrimary(std::span<const unsigned char> der);
 std::optional<std::string> DecodeContainerName(std::span<const unsigned char> der);
 
+// The DER of header.key's content, as its check value covers it; nothing when
+// the bytes do not begin so.
+std::optional<Bytes> ContainerContentDer(std::span<const unsigned char> header);
+
 // Encoders: empty on failure.
 Bytes EncodeContainerHeader(const KeyContainerHeader& header);
 Bytes EncodeContainerMasks(const KeyContainerMasks& masks);

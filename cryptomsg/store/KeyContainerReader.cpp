@@ -162,6 +162,10 @@ KeyContainer ParseKeyContainer(const KeyContainerFiles& files)
         throw KeyContainerError(Kind::Unsupported, key.algorithmOid);
     container.scheme =
         container.keyNid == NID_id_GostR3410_2001 ? KeyContainerScheme::Gost2001 : KeyContainerScheme::Gost2012;
+    // The content's check value shows a changed byte anywhere in header.key.
+    const std::optional<Bytes> content = ContainerContentDer(*files.header);
+    if (!content || ContentCheckValue(container.scheme, *content) != container.header.hmac)
+        throw KeyContainerError(Kind::IntegrityFailed, "header.key");
     const std::unique_ptr<ContainerCurve> curve = ContainerCurve::ForParameterSet(container.keyNid, key.curveOid);
     if (!curve)
         throw KeyContainerError(Kind::Unsupported, key.curveOid);
@@ -200,10 +204,18 @@ KeyOpen OpenKeyContainer(const KeyContainer& container, const std::string& pin, 
         ContainerCurve::ForParameterSet(container.keyNid, container.header.primary.curveOid);
     if (!curve)
         throw KeyContainerError(Kind::Unsupported, container.header.primary.curveOid);
+    // A PIN-protected container keeps a check value of its PIN, which tells a wrong
+    // PIN from a damaged key.
+    const KeyContainerHeader& header = container.header;
+    const bool pinChecked = header.softPassword && !header.hmacPassword.empty();
+    if (pinChecked && PinCheckValue(container.scheme, header.fingerprint, pin) != header.hmacPassword)
+        return KeyOpen::WrongPassword;
     std::vector<SecureBytes> opened;
     for (const KeyContainerCopy& copy : container.copies)
         opened.push_back(OpenCopy(container, *curve, copy, pin));
     const auto good = std::find_if(opened.begin(), opened.end(), [](const SecureBytes& k) { return !k.empty(); });
+    if (good == opened.end() && pinChecked)
+        throw KeyContainerError(Kind::DamagedFile, container.copies.front().primaryFile);
     if (good == opened.end())
         return KeyOpen::WrongPassword;
     // The PIN opened one copy, so a copy it does not open, or that holds another key, is damaged.

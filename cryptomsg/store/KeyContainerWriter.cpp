@@ -217,14 +217,15 @@ std::string ExportKeyContainer(const std::string& id, const std::string& folder,
                       scalar.digestOid.empty() ? algorithm->digestOid : scalar.digestOid};
     header.certificate = CertificateDer(certificate);
     header.fingerprint = curve->fingerprint(scalar.littleEndian);
-    // How the vendor CSP computes the content's check value and, for a PIN, the
-    // PIN's check value is not described publicly. A container without a PIN
-    // carries zeros for the PIN's, as the vendor's own do; the content's is
-    // written as zeros too, and the PIN's left out when there is a PIN.
-    if (pin.empty())
-        header.hmacPassword = Bytes(4, 0);
+    // A container without a PIN carries zeros for the PIN's check value, as the vendor's own do.
+    header.hmacPassword = pin.empty() ? Bytes(4, 0) : PinCheckValue(scheme, header.fingerprint, pin);
+    // The content's check value covers the content as encoded, so it is encoded twice.
     header.hmac = Bytes(4, 0);
-    const Bytes headerFile = header.fingerprint.empty() ? Bytes() : EncodeContainerHeader(header);
+    const std::optional<Bytes> content = header.fingerprint.empty() || header.hmacPassword.empty()
+                                             ? std::nullopt
+                                             : ContainerContentDer(EncodeContainerHeader(header));
+    header.hmac = content ? ContentCheckValue(scheme, *content) : Bytes();
+    const Bytes headerFile = header.hmac.empty() ? Bytes() : EncodeContainerHeader(header);
     const std::string name = ContainerName(folder, certificate);
     const Bytes nameFile = EncodeContainerName(name);
     if (headerFile.empty() || nameFile.empty())

@@ -1,3 +1,4 @@
+#include "cryptomsg/store/KeyContainerCrypto.h"
 #include "cryptomsg/store/KeyContainerFormat.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/support/OpenSslTool.h"
@@ -215,6 +216,7 @@ TEST_F(KeyContainers, CertificateIsTheContainersTheFilesOrTheStores)
     KeyContainerHeader header =
         *DecodeContainerHeader({reinterpret_cast<const unsigned char*>(headerFile.data()), headerFile.size()});
     header.certificate.clear();
+    header.hmac = ContentCheckValue(KeyContainerScheme::Gost2012, *ContainerContentDer(EncodeContainerHeader(header)));
     const Bytes bare = EncodeContainerHeader(header);
     WriteFile(folder + "/header.key", std::string(bare.begin(), bare.end()));
     EXPECT_EQ(store({"import", folder}).err,
@@ -260,22 +262,34 @@ TEST_F(KeyContainers, DamagedFilesAreNamedAndNothingIsStored)
         cases.push_back({file, "last byte changed", [](std::string& b) { b.back() ^= 0x40; },
                          "The file " + file + " of the key container is damaged"});
     }
+    // The header's check value covers every byte of its content.
+    for (const std::size_t at : {100u, 200u, 400u})
+        cases.push_back({"header.key", "byte " + std::to_string(at) + " changed",
+                         [at](std::string& b) { b[at] ^= 0x01; },
+                         "The check value of the file header.key of the key container does not match"});
     cases.push_back({"header.key", "fingerprint changed",
                      [](std::string& b) {
                          const std::size_t at = b.find("\x8a\x08");
                          b[at + 2] ^= 0x01;
                      },
-                     "Wrong PIN of the key container"});
+                     "The check value of the file header.key of the key container does not match"});
+    // With the PIN's own check value passing, a key that does not open is damaged.
+    cases.push_back(
+        {"primary.key", "changed in both copies", nullptr, "The file primary.key of the key container is damaged"});
     cases.push_back({"masks.key", "removed", nullptr, "The key container has no file masks.key"});
 
     for (const Case& c : cases) {
         const std::string folder = source.path("copy.000");
         fs::remove_all(folder);
         fs::copy(good, folder);
-        if (c.change)
+        if (c.change) {
             changeFile(folder + "/" + c.file, c.change);
-        else
+        } else if (c.what == "removed") {
             fs::remove(folder + "/" + c.file);
+        } else {
+            changeFile(folder + "/primary.key", [](std::string& b) { b.back() ^= 0x40; });
+            changeFile(folder + "/primary2.key", [](std::string& b) { b.back() ^= 0x40; });
+        }
         const Outcome r = store({"import", folder, "--password-file", pin});
         EXPECT_EQ(r.status, 2) << c.file << " " << c.what;
         EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.file << " " << c.what << ": " << r.err;
