@@ -3,6 +3,7 @@
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/cryptoapi/GostAlgorithms.h"
+#include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/CertificateIds.h"
 #include "cryptomsg/store/KeyContainerError.h"
 #include "cryptomsg/store/KeyContainerReader.h"
@@ -120,6 +121,7 @@ CertificateDescription DescribeStored(X509* certificate)
 
 std::vector<KeyContainerSummary> ListKeyContainers(const std::string& folder)
 {
+    const ClearErrorsOnExit clear;
     if (IsKeyContainerFolder(folder))
         return {Summarise(folder)};
     std::vector<KeyContainerSummary> summaries;
@@ -131,6 +133,7 @@ std::vector<KeyContainerSummary> ListKeyContainers(const std::string& folder)
 KeyContainerImport ImportKeyContainer(const std::string& folder, const PasswordSource& pin,
                                       const KeyContainerImportOptions& options)
 {
+    const ClearErrorsOnExit clear;
     const std::string chosen = ChooseContainer(folder, options);
     const KeyContainer container = ParseKeyContainer(ReadKeyContainerFiles(chosen));
     X509Ptr given = options.certificateFile.empty() ? nullptr : ReadCertificateFile(options.certificateFile);

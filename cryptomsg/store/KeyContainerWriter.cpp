@@ -1,6 +1,7 @@
 #include "common/LastError.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
+#include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/CertificateIds.h"
 #include "cryptomsg/store/KeyContainerCrypto.h"
 #include "cryptomsg/store/KeyContainerError.h"
@@ -180,6 +181,7 @@ private:
 
 std::string ExportKeyContainer(const std::string& id, const std::string& folder, const std::string& pin)
 {
+    const ClearErrorsOnExit clear;
     std::error_code error;
     if (std::filesystem::exists(folder, error))
         throw KeyContainerError(Kind::TargetExists, folder);

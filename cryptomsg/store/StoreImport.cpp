@@ -2,6 +2,7 @@
 #include "common/SystemError.h"
 #include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
+#include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateIds.h"
 #include "cryptomsg/store/PasswordAttempts.h"
@@ -20,13 +21,6 @@
 namespace ordalis {
 
 namespace {
-
-struct ClearErrorsOnExit {
-    ClearErrorsOnExit() = default;
-    ClearErrorsOnExit(const ClearErrorsOnExit&) = delete;
-    ClearErrorsOnExit& operator=(const ClearErrorsOnExit&) = delete;
-    ~ClearErrorsOnExit() { ERR_clear_error(); }
-};
 
 std::string OpenSslReason()
 {
