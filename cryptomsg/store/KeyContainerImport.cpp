@@ -24,7 +24,9 @@ using Kind = KeyContainerError::Kind;
 
 std::string FolderName(const std::string& folder)
 {
-    return std::filesystem::path(folder).lexically_normal().filename().string();
+    // "a1b2c3d4.000/" is named as "a1b2c3d4.000" is.
+    const std::filesystem::path path = std::filesystem::path(folder).lexically_normal();
+    return (path.has_filename() ? path : path.parent_path()).filename().string();
 }
 
 std::string SubjectOf(X509* certificate)

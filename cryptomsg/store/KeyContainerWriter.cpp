@@ -129,7 +129,7 @@ Bytes CertificateDer(X509* certificate)
 // an IA5String, else one made from the certificate's thumbprint.
 std::string ContainerName(const std::string& folder, X509* certificate)
 {
-    std::string name = std::filesystem::path(folder).lexically_normal().filename().string();
+    std::string name = std::filesystem::path(folder).filename().string();
     const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
         return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F;
     });
@@ -179,9 +179,14 @@ private:
 
 } // namespace
 
-std::string ExportKeyContainer(const std::string& id, const std::string& folder, const std::string& pin)
+std::string ExportKeyContainer(const std::string& id, const std::string& given, const std::string& pin)
 {
     const ClearErrorsOnExit clear;
+    // "b2c3d4e5.000/" names the folder "b2c3d4e5.000".
+    std::filesystem::path normal = std::filesystem::path(given).lexically_normal();
+    if (!normal.has_filename() && normal.has_parent_path())
+        normal = normal.parent_path();
+    const std::string folder = normal.string();
     std::error_code error;
     if (std::filesystem::exists(folder, error))
         throw KeyContainerError(Kind::TargetExists, folder);

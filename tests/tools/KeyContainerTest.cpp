@@ -353,8 +353,11 @@ TEST_F(KeyContainers, ExportAsksThePinTwiceAndNeverOverwrites)
     for (const auto& entry : fs::directory_iterator(source.path("")))
         EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos) << entry.path();
 
-    // Two exports of one key share nothing random.
-    const std::string second = exportContainer(holder, "1111", source.path("export2.000"));
+    // Two exports of one key share nothing random. A folder named with a final slash is that folder.
+    const std::string second = exportContainer(holder, "1111", source.path("export2.000") + "/");
+    const Outcome imported = store({"import", second}, {"1111"});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_NE(imported.out.find("Key container: export2.000\n"), std::string::npos) << imported.out;
     EXPECT_NE(ReadFile(folder + "/masks.key"), ReadFile(second + "/masks.key"));
     EXPECT_NE(ReadFile(folder + "/primary.key"), ReadFile(second + "/primary.key"));
 }
