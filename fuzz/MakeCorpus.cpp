@@ -10,15 +10,20 @@
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/store/CertificateIds.h"
+#include "cryptomsg/store/KeyContainerImport.h"
 #include "cryptomsg/store/SelfSignedCertificate.h"
+#include "cryptomsg/store/StoreAdmin.h"
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/StoreCorpus.h"
 
 #include <openssl/pem.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -197,6 +202,38 @@ void WritePasswordFiles(const fs::path& folder)
     Write(folder / "long", Bytes(5000, 'p'));
 }
 
+// Key containers as ordalis-store export writes them, without a PIN so that the
+// target opens them: each GOST identity's key exported from a scratch store, the
+// container's files joined with "@@ NAME" lines; one more without the reserve copy.
+void WriteKeyContainers(const fs::path& folder, const std::vector<KeyAndCertificate>& identities)
+{
+    std::string scratch = (fs::temp_directory_path() / "ordalis-corpus-XXXXXX").string();
+    if (!::mkdtemp(scratch.data()))
+        throw std::runtime_error("cannot make a scratch folder");
+    ::setenv("XDG_DATA_HOME", scratch.c_str(), 1);
+    const char* const files[] = {"header.key", "name.key", "masks.key", "primary.key", "masks2.key", "primary2.key"};
+    for (std::size_t i = 0; i < std::size(kGostKeys); ++i) {
+        const KeyAndCertificate& pair = identities[i];
+        AddToStore(pair.certificate.get(), pair.key.get(), "");
+        const std::string name = kGostKeys[i].name;
+        const fs::path container = fs::path(scratch) / (name + ".000");
+        ExportKeyContainer(CertificateThumbprint(pair.certificate.get()), container.string(), "");
+        Bytes joined, withoutReserve;
+        for (const char* file : files) {
+            if (std::string(file) == "masks2.key")
+                withoutReserve = joined;
+            const std::string head = std::string(joined.empty() ? "" : "\n") + "@@ " + file + "\n";
+            std::ifstream in(container / file, std::ios::binary);
+            joined.insert(joined.end(), head.begin(), head.end());
+            joined.insert(joined.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        Write(folder / name, joined);
+        if (kGostKeys[i].algorithm == KeyAlgorithm::Gost2012_256)
+            Write(folder / (name + "-no-reserve"), withoutReserve);
+    }
+    fs::remove_all(scratch);
+}
+
 void MakeCorpus(const fs::path& root)
 {
     const fs::path corpus = root / "corpus";
@@ -229,6 +266,7 @@ void MakeCorpus(const fs::path& root)
     identities.push_back(MakeSelfSignedCertificate(cyrillic));
     WriteIdentity(root / "keys" / "cyrillic.pem", identities.back());
     fuzz::MakeStoreCorpus(corpus, {&identities[1], &identities[0], &identities[2], &identities[3]});
+    WriteKeyContainers(corpus / "key_container", identities);
     WriteCommandLines(corpus / "cli_arguments");
     WritePasswordFiles(corpus / "password_file");
     Write(corpus / "verify_signature_file" / "framed.p7s",

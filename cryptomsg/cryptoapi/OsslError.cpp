@@ -69,4 +69,6 @@ bool FailWith(std::uint32_t code)
     return false;
 }
 
+ClearErrorsOnExit::~ClearErrorsOnExit() { ERR_clear_error(); }
+
 } // namespace ordalis

@@ -16,4 +16,14 @@ bool FailFromOpenSsl(std::uint32_t fallback);
 // Clears the queue, sets the last error to code and returns false.
 bool FailWith(std::uint32_t code);
 
+// Clears the queue when it goes: decoders tried on the way queue errors even
+// when all goes well, and a later failure must not report them as its reason.
+class ClearErrorsOnExit {
+public:
+    ClearErrorsOnExit() = default;
+    ClearErrorsOnExit(const ClearErrorsOnExit&) = delete;
+    ClearErrorsOnExit& operator=(const ClearErrorsOnExit&) = delete;
+    ~ClearErrorsOnExit();
+};
+
 } // namespace ordalis

@@ -73,6 +73,13 @@ CertContextPtr FindOneCertificate(HCERTSTORE store, const std::string& id);
 std::vector<ImportedItem> ImportFile(const std::string& path, const PasswordSource& password,
                                      const std::string& storeName = kPersonalStore, const ImportApproval& approve = {});
 
+// Puts a private key read from elsewhere into MY with its certificate, or with the
+// certificate of MY whose public key it is when certificate is null, the key
+// encrypted with password (unprotected when it is empty) as a PKCS#12 import
+// stores it. stored is the certificate used; nothing is done and nothing
+// returned when MY has none for the key.
+std::vector<ImportedItem> ImportKeyPair(X509* certificate, EVP_PKEY* key, const std::string& password, X509Ptr& stored);
+
 // Writes the certificate an ID names to file: PEM when the name ends in ".pem", DER otherwise.
 void ExportCertificate(const std::string& id, const std::string& file, const std::string& storeName = kPersonalStore);
 

@@ -3,6 +3,7 @@
 #include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
+#include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateIds.h"
 #include "cryptomsg/store/PasswordAttempts.h"
@@ -23,13 +24,6 @@
 namespace ordalis {
 
 namespace {
-
-struct ClearErrorsOnExit {
-    ClearErrorsOnExit() = default;
-    ClearErrorsOnExit(const ClearErrorsOnExit&) = delete;
-    ClearErrorsOnExit& operator=(const ClearErrorsOnExit&) = delete;
-    ~ClearErrorsOnExit() { ERR_clear_error(); }
-};
 
 std::string OpenSslReason()
 {
@@ -136,6 +130,22 @@ public:
         else
             throw Error("Файл \"" + path +
                         "\" не распознан: это не сертификат, не закрытый ключ PKCS#8 и не контейнер PKCS#12");
+    }
+
+    // A key read from elsewhere (a key container) with its certificate, or the one
+    // in the store whose public key it is; stored as a PKCS#12 bundle's key is.
+    X509* importKeyPair(X509* certificate, EVP_PKEY* key, const std::string& password)
+    {
+        if (!certificate)
+            certificate = certificateOf(key);
+        if (!certificate)
+            return nullptr;
+        addCertificate(certificate);
+        const SecureBytes keyText = PrivateKeyPem(key, password);
+        if (keyText.empty())
+            throw Error("Не удалось записать закрытый ключ" + OpenSslReason());
+        addKey(certificate, keyText);
+        return certificate;
     }
 
     std::vector<ImportedItem> report() { return std::move(m_report); }
@@ -303,6 +313,18 @@ private:
 };
 
 } // namespace
+
+std::vector<ImportedItem> ImportKeyPair(X509* certificate, EVP_PKEY* key, const std::string& password, X509Ptr& stored)
+{
+    const ClearErrorsOnExit clear;
+    Importer importer(kPersonalStore, {});
+    X509* used = importer.importKeyPair(certificate, key, password);
+    if (!used)
+        return {};
+    X509_up_ref(used);
+    stored.reset(used);
+    return importer.report();
+}
 
 std::vector<ImportedItem> ImportFile(const std::string& path, const PasswordSource& password,
                                      const std::string& storeName, const ImportApproval& approve)

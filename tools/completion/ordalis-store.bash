@@ -10,12 +10,13 @@ _ordalis_store()
     fi
     case $prev in
         --alg) COMPREPLY=($(compgen -W "gost2001 gost2012_256 gost2012_512" -- "$cur")); return ;;
-        --password-file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --password-file|--cert) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --container) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --store) COMPREPLY=($(compgen -W "MY AddressBook CA ROOT" -- "$cur")); return ;;
         --subject|--days) return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--alg --subject --days --password-file --store --yes --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "--alg --subject --days --password-file --cert --container --store --yes --help" -- "$cur"))
     else
         COMPREPLY=($(compgen -f -- "$cur"))
     fi

@@ -1,6 +1,9 @@
 #include "tools/store/StoreCommand.h"
 
 #include "common/Error.h"
+#include "cryptomsg/store/KeyContainerError.h"
+#include "cryptomsg/store/KeyContainerImport.h"
+#include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreNames.h"
@@ -10,6 +13,7 @@
 #include "tools/store/StoreTexts.h"
 
 #include <cctype>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -53,6 +57,8 @@ const ArgumentGrammar& StoreGrammar()
 {
     static const ArgumentGrammar grammar{
         .options = {{"--password-file", true},
+                    {"--cert", true},
+                    {"--container", true},
                     {"--alg", true},
                     {"--subject", true},
                     {"--days", true},
@@ -85,23 +91,36 @@ void Expect(const CommandLine& line, std::size_t positional, const std::set<std:
             throw UsageError(Say(texts::kOptionNotForVerb, {name, line.verb}));
 }
 
+// How a password source asks and what it says when the password is wrong.
+struct PasswordTexts {
+    const Text& ask;
+    const Text& askAgain;
+    const Text& wrongInFile;
+    const Text& needed;
+};
+
+const PasswordTexts kPasswordTexts{texts::kPasswordFor, texts::kWrongPasswordAgain, texts::kWrongPasswordInFile,
+                                   texts::kPasswordNeeded};
+const PasswordTexts kPinTexts{texts::kPinFor, texts::kWrongPinAgain, texts::kWrongPinInFile, texts::kPinNeeded};
+
 // A password given in a file is tried once; one typed on the terminal may be typed again.
-PasswordSource MakePasswordSource(const CommandLine& line, Terminal& terminal)
+PasswordSource MakePasswordSource(const CommandLine& line, Terminal& terminal,
+                                  const PasswordTexts& words = kPasswordTexts)
 {
     if (const auto file = line.value("--password-file")) {
         auto password = std::make_shared<const Secret>(ReadPasswordFile(*file));
-        return [password, file = *file](const std::string&, int attempt) -> std::optional<std::string> {
+        return [password, file = *file, &words](const std::string&, int attempt) -> std::optional<std::string> {
             if (attempt > 1)
-                throw Error(Say(texts::kWrongPasswordInFile, {file}));
+                throw Error(Say(words.wrongInFile, {file}));
             return password->text();
         };
     }
-    return [&terminal](const std::string& what, int attempt) -> std::optional<std::string> {
-        const std::string prompt = Say(attempt > 1 ? texts::kWrongPasswordAgain : texts::kPasswordFor, {what});
+    return [&terminal, &words](const std::string& what, int attempt) -> std::optional<std::string> {
+        const std::string prompt = Say(attempt > 1 ? words.askAgain : words.ask, {what});
         // Initialised, not assigned: a moved-from short string would keep the password's bytes.
         std::optional<std::string> answer = terminal.readSecret ? terminal.readSecret(prompt) : std::nullopt;
         if (!answer && attempt == 1)
-            throw Error(Say(texts::kPasswordNeeded, {what}));
+            throw Error(Say(words.needed, {what}));
         return answer;
     };
 }
@@ -183,8 +202,92 @@ ImportApproval RootApproval(const CommandLine& line, Terminal& terminal)
     };
 }
 
+// The store reports what is wrong with a container; the user reads it in their language.
+std::string Worded(const KeyContainerError& e)
+{
+    using Kind = KeyContainerError::Kind;
+    const std::string& d = e.detail();
+    switch (e.kind()) {
+    case Kind::MissingFile: return Say(texts::kContainerMissingFile, {d});
+    case Kind::DamagedFile: return Say(texts::kContainerDamagedFile, {d});
+    case Kind::IntegrityFailed: return Say(texts::kContainerIntegrity, {d});
+    case Kind::WrongPin: return Say(texts::kContainerWrongPin);
+    case Kind::PinNotGiven: return Say(texts::kContainerPinNotGiven, {d});
+    case Kind::KeyMismatch: return Say(texts::kContainerKeyMismatch);
+    case Kind::NoCertificate: return Say(texts::kContainerNoCertificate);
+    case Kind::Unsupported: return Say(texts::kContainerUnsupported, {d});
+    case Kind::NotAContainer: return Say(texts::kNotAContainer, {d});
+    case Kind::UnknownContainer: return Say(texts::kUnknownContainer, {d});
+    case Kind::ContainerNotChosen: return Say(texts::kContainerNotChosen);
+    case Kind::TargetExists: return Say(texts::kContainerTargetExists, {d});
+    }
+    return e.what();
+}
+
+void PrintContainers(std::ostream& out, const std::vector<KeyContainerSummary>& found)
+{
+    out << Say(texts::kContainersHead) << "\n";
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const KeyContainerSummary& c = found[i];
+        out << "  " << i + 1 << ". " << c.name << " (" << std::filesystem::path(c.folder).filename().string() << "): "
+            << (c.problem                      ? Worded(*c.problem)
+                : c.certificateSubject.empty() ? Say(texts::kContainerNoCertificateShort)
+                                               : c.certificateSubject)
+            << "\n";
+    }
+}
+
+// Several containers are listed; the user picks one by number or name on the terminal.
+KeyContainerImportOptions ContainerOptions(const CommandLine& line, Terminal& terminal)
+{
+    KeyContainerImportOptions options;
+    options.certificateFile = line.value("--cert").value_or("");
+    options.containerName = line.value("--container").value_or("");
+    options.choose = [&terminal](const std::vector<KeyContainerSummary>& found) -> std::optional<std::size_t> {
+        PrintContainers(terminal.out, found);
+        const std::optional<std::string> answer =
+            terminal.askLine ? terminal.askLine(Say(texts::kWhichContainer, {std::to_string(found.size())}))
+                             : std::nullopt;
+        if (!answer)
+            return std::nullopt;
+        for (std::size_t i = 0; i < found.size(); ++i)
+            if (*answer == std::to_string(i + 1) || *answer == found[i].name)
+                return i;
+        return std::nullopt;
+    };
+    return options;
+}
+
+int ImportContainer(const CommandLine& line, Terminal& terminal)
+{
+    Expect(line, 1, {"--password-file", "--cert", "--container", "--store"}, texts::kImportFolderSynopsis);
+    if (StoreName(line) != kPersonalStore)
+        throw UsageError(Say(texts::kContainerOnlyMy));
+    KeyContainerImport imported;
+    try {
+        imported = ImportKeyContainer(line.positional[0], MakePasswordSource(line, terminal, kPinTexts),
+                                      ContainerOptions(line, terminal));
+    } catch (const KeyContainerError& e) {
+        throw Error(Worded(e));
+    }
+    const CertificateDescription& d = imported.certificate;
+    terminal.out << Say(texts::kContainerRead, {imported.containerName}) << "\n"
+                 << Say(imported.exchangeKey ? texts::kExchangeKey : texts::kSignatureKey, {imported.keyAlgorithm})
+                 << "\n"
+                 << Say(texts::kParameterSet) << imported.parameterSet << "\n"
+                 << Say(texts::kSubject) << d.subject << "\n"
+                 << Say(texts::kSerialNumber) << d.serialHex << "\n"
+                 << Say(texts::kValidity, {d.validFrom, d.validTo}) << ValidityNote(imported.timeValidity) << "\n";
+    for (const ImportedItem& item : imported.items)
+        terminal.out << ImportedItemLine(item) << "\n";
+    return kExitOk;
+}
+
 int Import(const CommandLine& line, Terminal& terminal)
 {
+    std::error_code error;
+    if (line.positional.size() == 1 && std::filesystem::is_directory(line.positional[0], error))
+        return ImportContainer(line, terminal);
     Expect(line, 1, {"--password-file", "--store", "--yes"}, texts::kImportSynopsis);
     const std::string store = StoreName(line);
     const ImportApproval approve = store == kRootStore ? RootApproval(line, terminal) : ImportApproval();
@@ -193,8 +296,63 @@ int Import(const CommandLine& line, Terminal& terminal)
     return kExitOk;
 }
 
+// The new container's PIN: the file's first line, or typed twice alike.
+std::string NewPin(const CommandLine& line, Terminal& terminal)
+{
+    if (const auto file = line.value("--password-file"))
+        return ReadPasswordFile(*file).text();
+    std::optional<std::string> first = terminal.readSecret ? terminal.readSecret(Say(texts::kNewPin)) : std::nullopt;
+    if (!first)
+        throw Error(Say(texts::kNewPinNeeded));
+    std::optional<std::string> second = terminal.readSecret(Say(texts::kNewPinAgain));
+    SecretText kept, again;
+    kept.take(*first);
+    if (!second)
+        throw Error(Say(texts::kNewPinNeeded));
+    again.take(*second);
+    if (kept.text() != again.text())
+        throw Error(Say(texts::kPinsDiffer));
+    return kept.text();
+}
+
+// A protected store key being written out asks for its own password on the terminal.
+class TerminalKeyPassword : public PasswordPrompt {
+public:
+    explicit TerminalKeyPassword(Terminal& terminal) : m_terminal(terminal) {}
+    std::optional<std::string> askPassword(const std::string& what, int attempt) override
+    {
+        if (!m_terminal.readSecret)
+            return std::nullopt;
+        return m_terminal.readSecret(Say(attempt > 1 ? texts::kWrongPasswordAgain : texts::kPasswordFor, {what}));
+    }
+
+private:
+    Terminal& m_terminal;
+};
+
+int ExportContainer(const CommandLine& line, Terminal& terminal)
+{
+    Expect(line, 1, {"--container", "--password-file"}, texts::kExportContainerSynopsis);
+    const std::string folder = *line.value("--container");
+    TerminalKeyPassword prompt(terminal);
+    const ScopedPasswordPrompt scoped(prompt);
+    std::string pin = NewPin(line, terminal);
+    SecretText kept;
+    kept.take(pin);
+    std::string name;
+    try {
+        name = ExportKeyContainer(line.positional[0], folder, kept.text());
+    } catch (const KeyContainerError& e) {
+        throw Error(Worded(e));
+    }
+    terminal.out << Say(texts::kContainerWritten, {name, folder}) << "\n";
+    return kExitOk;
+}
+
 int Export(const CommandLine& line, Terminal& terminal)
 {
+    if (line.value("--container"))
+        return ExportContainer(line, terminal);
     Expect(line, 2, {"--store"}, texts::kExportSynopsis);
     ExportCertificate(line.positional[0], line.positional[1], StoreName(line));
     terminal.out << Say(texts::kExported, {line.positional[1]}) << "\n";

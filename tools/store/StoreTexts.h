@@ -15,7 +15,9 @@ inline constexpr Text kStoreHelp{
     "Usage:\n"
     "  ordalis-store list [--store NAME]\n"
     "  ordalis-store import FILE [--store NAME] [--password-file F] [--yes]\n"
+    "  ordalis-store import FOLDER [--container NAME] [--cert FILE] [--password-file F]\n"
     "  ordalis-store export ID FILE [--store NAME]\n"
+    "  ordalis-store export ID --container FOLDER [--password-file F]\n"
     "  ordalis-store remove ID [--store NAME] [--yes]\n"
     "  ordalis-store new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=...,O=...\" [--days N]\n"
     "                    [--password-file F]\n"
@@ -26,8 +28,14 @@ inline constexpr Text kStoreHelp{
     "           intermediate certificates go to CA, its root is only named (import the bundle\n"
     "           --store ROOT to trust it); the other stores take certificates, PKCS#7 bundles (.p7b)\n"
     "           and (CA) revocation lists signed by a certificate of ROOT, CA or the same file;\n"
-    "           adding to ROOT must be confirmed on the terminal or given --yes\n"
-    "  export   write a certificate to FILE: DER, or PEM when the name ends in .pem\n"
+    "           adding to ROOT must be confirmed on the terminal or given --yes;\n"
+    "           a FOLDER is a key container of a vendor CSP (header.key, primary.key, masks.key...)\n"
+    "           or a folder holding several: its key and certificate go into MY, the key\n"
+    "           protected by the container's PIN; --cert gives the certificate when the\n"
+    "           container has none, --container names one of several containers\n"
+    "  export   write a certificate to FILE: DER, or PEM when the name ends in .pem; with\n"
+    "           --container, write the key and certificate as a new key container FOLDER\n"
+    "           protected by a PIN (asked twice, or the first line of --password-file)\n"
     "  remove   delete a certificate and its private key; asks for confirmation on the terminal,\n"
     "           --yes deletes without asking (for scripts)\n"
     "  new      make a self-signed GOST test certificate with a new key (valid 365 days unless\n"
@@ -48,7 +56,9 @@ inline constexpr Text kStoreHelp{
     "Использование:\n"
     "  ordalis-store list [--store ИМЯ]\n"
     "  ordalis-store import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]\n"
+    "  ordalis-store import ПАПКА [--container ИМЯ] [--cert ФАЙЛ] [--password-file Ф]\n"
     "  ordalis-store export ID ФАЙЛ [--store ИМЯ]\n"
+    "  ordalis-store export ID --container ПАПКА [--password-file Ф]\n"
     "  ordalis-store remove ID [--store ИМЯ] [--yes]\n"
     "  ordalis-store new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=…,O=…\" [--days N]\n"
     "                    [--password-file Ф]\n"
@@ -59,8 +69,14 @@ inline constexpr Text kStoreHelp{
     "           промежуточные сертификаты — в CA, корневой только называется (чтобы доверять ему,\n"
     "           импортируйте контейнер с --store ROOT); в другие хранилища — сертификаты, наборы\n"
     "           PKCS#7 (.p7b) и (в CA) списки отзыва, подписанные сертификатом из ROOT, CA или того же\n"
-    "           файла; добавление в ROOT нужно подтвердить в терминале или указать --yes\n"
-    "  export   записать сертификат в ФАЙЛ: DER, или PEM, если имя оканчивается на .pem\n"
+    "           файла; добавление в ROOT нужно подтвердить в терминале или указать --yes;\n"
+    "           ПАПКА — контейнер ключа криптопровайдера (header.key, primary.key, masks.key…)\n"
+    "           или папка с несколькими контейнерами: ключ и сертификат попадают в MY, ключ\n"
+    "           защищается PIN-кодом контейнера; --cert указывает сертификат, если его нет\n"
+    "           в контейнере, --container выбирает один из нескольких контейнеров\n"
+    "  export   записать сертификат в ФАЙЛ: DER, или PEM, если имя оканчивается на .pem; с\n"
+    "           --container — записать ключ и сертификат в новый контейнер ключа ПАПКА,\n"
+    "           защищенный PIN-кодом (спрашивается дважды или берется из --password-file)\n"
     "  remove   удалить сертификат и его закрытый ключ; спрашивает подтверждение в терминале,\n"
     "           --yes удаляет без вопроса (для сценариев)\n"
     "  new      создать самоподписанный тестовый сертификат ГОСТ с новым ключом (срок по умолчанию\n"
@@ -94,7 +110,11 @@ inline constexpr Text kEmptyPasswordFile{"the password in the file \"%1\" is emp
 inline constexpr Text kListSynopsis{"list [--store NAME]", "list [--store ИМЯ]"};
 inline constexpr Text kImportSynopsis{"import FILE [--store NAME] [--password-file F] [--yes]",
                                       "import ФАЙЛ [--store ИМЯ] [--password-file Ф] [--yes]"};
+inline constexpr Text kImportFolderSynopsis{"import FOLDER [--container NAME] [--cert FILE] [--password-file F]",
+                                            "import ПАПКА [--container ИМЯ] [--cert ФАЙЛ] [--password-file Ф]"};
 inline constexpr Text kExportSynopsis{"export ID FILE [--store NAME]", "export ID ФАЙЛ [--store ИМЯ]"};
+inline constexpr Text kExportContainerSynopsis{"export ID --container FOLDER [--password-file F]",
+                                               "export ID --container ПАПКА [--password-file Ф]"};
 inline constexpr Text kRemoveSynopsis{"remove ID [--store NAME] [--yes]", "remove ID [--store ИМЯ] [--yes]"};
 inline constexpr Text kNewSynopsis{
     "new --alg gost2001|gost2012_256|gost2012_512 --subject \"CN=...\" [--days N] [--password-file F]",
@@ -108,6 +128,62 @@ inline constexpr Text kWrongPasswordInFile{"Wrong password in the file \"%1\"", 
 inline constexpr Text kPasswordNeeded{
     "A password is needed for \"%1\": give --password-file or run the command on a terminal",
     "Нужен пароль для \"%1\": укажите --password-file или запустите команду в терминале"};
+
+// The PIN of a key container.
+inline constexpr Text kPinFor{"PIN of the key container \"%1\": ", "PIN-код контейнера \"%1\": "};
+inline constexpr Text kWrongPinAgain{"Wrong PIN of the key container. PIN of the key container \"%1\": ",
+                                     "Неверный PIN-код контейнера. PIN-код контейнера \"%1\": "};
+inline constexpr Text kWrongPinInFile{"Wrong PIN of the key container in the file \"%1\"",
+                                      "Неверный PIN-код контейнера в файле \"%1\""};
+inline constexpr Text kPinNeeded{
+    "A PIN is needed for the key container \"%1\": give --password-file or run the command on a terminal",
+    "Нужен PIN-код контейнера \"%1\": укажите --password-file или запустите команду в терминале"};
+inline constexpr Text kNewPin{"PIN of the new key container: ", "PIN-код нового контейнера: "};
+inline constexpr Text kNewPinAgain{"The same PIN again: ", "Тот же PIN-код еще раз: "};
+inline constexpr Text kPinsDiffer{"the two PINs differ", "PIN-коды не совпадают"};
+inline constexpr Text kNewPinNeeded{
+    "A PIN is needed for the new key container: give --password-file or run the command on a terminal",
+    "Нужен PIN-код нового контейнера: укажите --password-file или запустите команду в терминале"};
+
+// What is wrong with a key container.
+inline constexpr Text kContainerMissingFile{"The key container has no file %1", "В контейнере ключа нет файла %1"};
+inline constexpr Text kContainerDamagedFile{"The file %1 of the key container is damaged",
+                                            "Файл %1 контейнера ключа поврежден"};
+inline constexpr Text kContainerIntegrity{"The check value of the file %1 of the key container does not match: "
+                                          "the file is damaged",
+                                          "Не сходится контрольное значение файла %1 контейнера ключа: "
+                                          "файл поврежден"};
+inline constexpr Text kContainerWrongPin{"Wrong PIN of the key container", "Неверный PIN-код контейнера"};
+inline constexpr Text kContainerPinNotGiven{"No PIN given for the key container \"%1\"",
+                                            "Не задан PIN-код контейнера \"%1\""};
+inline constexpr Text kContainerKeyMismatch{"The private key of the key container does not match the certificate",
+                                            "Закрытый ключ контейнера не соответствует сертификату"};
+inline constexpr Text kContainerNoCertificate{
+    "There is no certificate for the key of the container: give it with --cert or import it into the store first",
+    "Для ключа контейнера нет сертификата: укажите его в --cert или сначала импортируйте в хранилище"};
+inline constexpr Text kContainerUnsupported{"The key container is not supported: %1",
+                                            "Контейнер ключа не поддерживается: %1"};
+inline constexpr Text kNotAContainer{"There is no key container in the folder \"%1\"",
+                                     "В папке \"%1\" нет контейнеров ключей"};
+inline constexpr Text kUnknownContainer{"There is no key container named \"%1\"",
+                                        "Нет контейнера ключа с именем \"%1\""};
+inline constexpr Text kContainerNotChosen{"The folder holds several key containers: choose one with --container",
+                                          "В папке несколько контейнеров ключей: выберите один в --container"};
+inline constexpr Text kContainerTargetExists{"The folder \"%1\" exists already", "Папка \"%1\" уже существует"};
+inline constexpr Text kContainerOnlyMy{"a key container is imported into MY only",
+                                       "контейнер ключа импортируется только в MY"};
+
+// The containers of a folder and what an import of one read.
+inline constexpr Text kContainersHead{"The folder holds these key containers:", "В папке контейнеры ключей:"};
+inline constexpr Text kContainerNoCertificateShort{"no certificate", "нет сертификата"};
+inline constexpr Text kWhichContainer{"Which container to import (1-%1)? ", "Какой контейнер импортировать (1-%1)? "};
+inline constexpr Text kContainerRead{"Key container: %1", "Контейнер ключа: %1"};
+inline constexpr Text kExchangeKey{"   Key:              exchange key, %1", "   Ключ:             ключ обмена, %1"};
+inline constexpr Text kSignatureKey{"   Key:              signature key, %1", "   Ключ:             ключ подписи, %1"};
+inline constexpr Text kParameterSet{"   Parameter set:    ", "   Параметры:        "};
+inline constexpr Text kSubject{"   Certificate:      ", "   Сертификат:       "};
+inline constexpr Text kContainerWritten{"The key container \"%1\" is written to %2",
+                                        "Контейнер ключа \"%1\" записан в %2"};
 
 // The listing of a store; the labels of one certificate line up.
 inline constexpr Text kIssuer{"   Issuer:           ", "   Издатель:         "};
