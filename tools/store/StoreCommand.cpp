@@ -279,7 +279,7 @@ int ImportContainer(const CommandLine& line, Terminal& terminal)
                  << Say(texts::kSerialNumber) << d.serialHex << "\n"
                  << Say(texts::kValidity, {d.validFrom, d.validTo}) << ValidityNote(imported.timeValidity) << "\n";
     for (const ImportedItem& item : imported.items)
-        terminal.out << ImportedItemLine(item) << "\n";
+        terminal.out << ImportedItemLine(item, line.positional[0]) << "\n";
     return kExitOk;
 }
 
