@@ -13,7 +13,8 @@ allowed=(
   "cryptomsg/cryptoapi:common"
   "cryptomsg/store:common cryptomsg/cryptoapi"
   "cryptomsg/messages:common cryptomsg/cryptoapi cryptomsg/store"
-  "cryptomsg/operations:common cryptomsg/cryptoapi cryptomsg/store cryptomsg/messages armour sevenzip"
+  "cryptomsg/longterm:common cryptomsg/cryptoapi cryptomsg/store cryptomsg/messages"
+  "cryptomsg/operations:common cryptomsg/cryptoapi cryptomsg/store cryptomsg/messages cryptomsg/longterm armour sevenzip"
   "tools:common cryptomsg armour sevenzip"
 )
 

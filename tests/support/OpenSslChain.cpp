@@ -33,6 +33,18 @@ basicConstraints = critical,CA:TRUE
 keyUsage = critical,keyCertSign,cRLSign
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
+[tsa_ext]
+basicConstraints = CA:FALSE
+keyUsage = critical,digitalSignature,nonRepudiation
+extendedKeyUsage = critical,timeStamping
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+[ocsp_ext]
+basicConstraints = CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = OCSPSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
 [signer_ext]
 basicConstraints = CA:FALSE
 keyUsage = critical,digitalSignature,nonRepudiation
@@ -87,8 +99,17 @@ OpenSslChain::OpenSslChain(const std::string& folder, const ChainOptions& option
     MakeAuthorityFolder(root, "10");
     MakeAuthorityFolder(intermediate, "20");
     MakeOpenSslKey(root, "key.pem", "gost2012_256");
-    Run(root, "req -x509 -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -days 60 "
-              "-md_gost12_256 -extensions ca_ext -out cert.pem");
+    if (options.root) {
+        // Only `openssl ca` sets a start date; the root then signs itself through its own database.
+        Run(root, "req -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -out root.csr");
+        Run(root, "ca -config ca.cnf -batch -notext -selfsign -keyfile key.pem -in root.csr -extensions ca_ext "
+                  "-startdate " +
+                      CaDate(options.root->fromSeconds) + " -enddate " + CaDate(options.root->toSeconds) +
+                      " -out cert.pem");
+    } else {
+        Run(root, "req -x509 -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -days 60 "
+                  "-md_gost12_256 -extensions ca_ext -out cert.pem");
+    }
     m_root = root + "/cert.pem";
     MakeOpenSslKey(intermediate, "key.pem", "gost2012_256");
     Issue(root, intermediate + "/key.pem", "/CN=Test Intermediate/O=Ordalis Test", "ca_ext", options.intermediate,
@@ -97,6 +118,17 @@ OpenSslChain::OpenSslChain(const std::string& folder, const ChainOptions& option
     m_signerKey = MakeOpenSslKey(folder, "signer.key", "gost2012_256");
     m_signer = Issue(intermediate, m_signerKey, "/CN=Test Signer/O=Ordalis Test", "signer_ext", options.signer,
                      folder + "/signer.pem");
+}
+
+PemPair OpenSslChain::issueService(const std::string& name, const std::string& subject, ServiceKind kind,
+                                   const ValidityWindow& validity) const
+{
+    PemPair issued;
+    issued.key = MakeOpenSslKey(m_folder, name + ".key", "gost2012_256");
+    issued.certificate =
+        Issue(m_folder + "/intermediate", issued.key, subject,
+              kind == ServiceKind::Timestamping ? "tsa_ext" : "ocsp_ext", validity, m_folder + "/" + name + ".pem");
+    return issued;
 }
 
 void OpenSslChain::revokeSigner() const

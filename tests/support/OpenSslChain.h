@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tests/support/OpenSslCa.h"
+
+#include <optional>
 #include <string>
 
 namespace ordalis::test {
@@ -11,6 +14,7 @@ struct ValidityWindow {
 };
 
 struct ChainOptions {
+    std::optional<ValidityWindow> root; // default: from now, for 60 days
     ValidityWindow intermediate;
     ValidityWindow signer;
 };
@@ -26,6 +30,12 @@ public:
     const std::string& intermediate() const { return m_intermediate; }
     const std::string& signer() const { return m_signer; }
     const std::string& signerKey() const { return m_signerKey; }
+
+    enum class ServiceKind { Timestamping, OcspSigning };
+    // A certificate for a service's new key, issued by the intermediate with the
+    // critical extended key usage the service needs; files named after name.
+    PemPair issueService(const std::string& name, const std::string& subject, ServiceKind kind,
+                         const ValidityWindow& validity = {}) const;
 
     void revokeSigner() const;
     void revokeIntermediate() const;

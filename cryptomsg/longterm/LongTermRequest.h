@@ -1,0 +1,26 @@
+#pragma once
+
+// What a signer is raised to beyond CAdES-BES, and the services that takes.
+
+#include "cryptomsg/longterm/TimestampClient.h"
+
+#include <optional>
+#include <string>
+
+namespace ordalis {
+
+enum class LongTermLevel {
+    T,      // CAdES-T: a signature timestamp
+    XLong1, // CAdES-X Long Type 1: the timestamp, the references and values of the
+            // certificates and revocation answers of the signer's path, and a
+            // timestamp over them
+};
+
+struct LongTermRequest {
+    TimestampService tsa;
+    LongTermLevel level = LongTermLevel::T;
+    std::optional<std::string> ocspUrl; // instead of the responder each certificate names
+    bool fetchCrls = false;             // from the CRL distribution points of the path
+};
+
+} // namespace ordalis
