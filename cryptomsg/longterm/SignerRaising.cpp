@@ -2,14 +2,17 @@
 
 #include "common/Error.h"
 #include "cryptomsg/longterm/SignatureTimestamp.h"
+#include "cryptomsg/longterm/ValidationData.h"
 
 namespace ordalis {
 
 void RaiseSigner(CMS_ContentInfo* cms, CMS_SignerInfo* signer, const LongTermRequest& request)
 {
-    (void)cms;
     if (!HasSignatureTimestamp(signer))
         AddSignatureTimestamp(signer, request.tsa);
+    const bool hasValidationData = CMS_unsigned_get_attr_by_NID(signer, NID_id_smime_aa_ets_escTimeStamp, -1) >= 0;
+    if (request.level == LongTermLevel::XLong1 && !hasValidationData)
+        AddValidationData(cms, signer, request);
 }
 
 void RaiseNewestSigner(CMS_ContentInfo* cms, const LongTermRequest& request)

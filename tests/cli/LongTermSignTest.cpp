@@ -232,3 +232,81 @@ TEST_F(LongTermSign, OptionsThatNeedTheAuthorityOrCadesAreRefused)
 
 } // namespace
 } // namespace ordalis::test
+
+namespace ordalis::test {
+namespace {
+
+// The signer of the chain, whose path leads to the root in ROOT, with its key in MY.
+class XLongSign : public LongTermSign {
+protected:
+    void SetUp() override
+    {
+        LongTermSign::SetUp();
+        ImportFile(chain.signer(), {});
+        ImportFile(chain.signerKey(), {});
+    }
+
+    CliRun signXLong(const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> args = {
+            "sign", file("contract.txt"), "--cert", "Test Signer", "--cades", "--tsa", tsa.url(), "--level", "xlt1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunCliCaptured(args);
+    }
+};
+
+TEST_F(XLongSign, CarriesThePathsCrlsAndASecondTimestampThatOpenSslAccepts)
+{
+    PutChainCrls(chain);
+    const CliRun run = signXLong();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(tsa.requestsAnswered(), 2) << "the signature timestamp, then the one over the references";
+    WriteFile(file("chain.pem"), ReadFile(chain.intermediate()) + ReadFile(chain.root()));
+    openssl("cms -verify -cades -binary -purpose any -CAfile chain.pem -inform DER -in contract.txt.sig "
+            "-content contract.txt -out verified.out");
+
+    Cms cms = Decode(ReadFile(file("contract.txt.sig")));
+    CMS_SignerInfo* signer = SignerAt(cms.get(), 0);
+    ASSERT_NE(signer, nullptr);
+    for (const int nid :
+         {NID_id_smime_aa_timeStampToken, NID_id_smime_aa_ets_CertificateRefs, NID_id_smime_aa_ets_RevocationRefs,
+          NID_id_smime_aa_ets_certValues, NID_id_smime_aa_ets_revocationValues, NID_id_smime_aa_ets_escTimeStamp})
+        EXPECT_FALSE(UnsignedValue(signer, nid).empty()) << OBJ_nid2sn(nid);
+
+    // The values: the intermediate, the root and the authority's certificate; the two CRLs.
+    WriteFile(file("values.der"), UnsignedValue(signer, NID_id_smime_aa_ets_certValues));
+    const std::string certificates = openssl("asn1parse -inform DER -in values.der", false);
+    for (const char* subject : {"Test Intermediate", "Test Root", "Test TSA"})
+        EXPECT_NE(certificates.find(subject), std::string::npos) << subject << "\n" << certificates;
+    EXPECT_EQ(certificates.find("Test Signer"), std::string::npos) << "the signer's own is in the message";
+    WriteFile(file("revocation.der"), UnsignedValue(signer, NID_id_smime_aa_ets_revocationValues));
+    const std::string crls = openssl("asn1parse -inform DER -in revocation.der", false);
+    EXPECT_NE(crls.find("cont [ 0 ]"), std::string::npos) << crls;
+    std::size_t crlCount = 0;
+    for (std::size_t at = crls.find("X509v3 CRL Number"); at != std::string::npos;
+         at = crls.find("X509v3 CRL Number", at + 1))
+        ++crlCount;
+    EXPECT_EQ(crlCount, 2u) << crls;
+}
+
+TEST_F(XLongSign, WithoutACurrentCrlForALinkNothingIsWritten)
+{
+    ImportFile(chain.rootCrl(), {}, "CA"); // the intermediate's own list is missing
+    const CliRun run = signXLong();
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Test Signer"), std::string::npos) << run.err;
+    EXPECT_FALSE(FileExists(file("contract.txt.sig")));
+}
+
+TEST_F(XLongSign, ARevokedSignerIsNotSealed)
+{
+    chain.revokeSigner();
+    PutChainCrls(chain);
+    const CliRun run = signXLong();
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("отозван"), std::string::npos) << run.err;
+    EXPECT_FALSE(FileExists(file("contract.txt.sig")));
+}
+
+} // namespace
+} // namespace ordalis::test
