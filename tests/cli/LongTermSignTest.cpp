@@ -191,19 +191,38 @@ TEST_F(LongTermSign, AuthorityWhoseRootIsNotTrustedIsRefused)
     EXPECT_FALSE(FileExists(file("contract.txt.sig")));
 }
 
-TEST_F(LongTermSign, CosignedSignerAloneGetsTheTimestamp)
+// The signer's token, found by its certificate's serial number (DER sorts the signers).
+std::string TokenOfSerial(CMS_ContentInfo* cms, long serial)
+{
+    for (int i = 0; CMS_SignerInfo* signer = SignerAt(cms, i); ++i) {
+        ASN1_INTEGER* number = nullptr;
+        CMS_SignerInfo_get0_signer_id(signer, nullptr, nullptr, &number);
+        if (number && ASN1_INTEGER_get(number) == serial)
+            return UnsignedValue(signer, NID_id_smime_aa_timeStampToken);
+    }
+    return "no such signer";
+}
+
+TEST_F(LongTermSign, CosigningStampsTheAddedSignerAndKeepsTheOthersUnsignedAttributes)
 {
     const std::string first = addSigner("gost2012_256", "7B01");
     const std::string second = addSigner("gost2012_512", "7B02");
-    ASSERT_EQ(RunCliCaptured({"sign", file("contract.txt"), "--cert", first, "--cades"}).status, 0);
-    const CliRun run = RunCliCaptured({"sign", file("contract.txt"), "--cert", second, "--cosign",
+    const std::string third = addSigner("gost2001", "7B03");
+    ASSERT_EQ(RunCliCaptured({"sign", file("contract.txt"), "--cert", first, "--cades", "--tsa", tsa.url()}).status, 0);
+    const std::string firstToken = TokenOfSerial(Decode(ReadFile(file("contract.txt.sig"))).get(), 0x7B01);
+    ASSERT_FALSE(firstToken.empty());
+    ASSERT_EQ(RunCliCaptured(
+                  {"sign", file("contract.txt"), "--cert", second, "--cosign", file("contract.txt.sig"), "--cades"})
+                  .status,
+              0);
+    const CliRun run = RunCliCaptured({"sign", file("contract.txt"), "--cert", third, "--cosign",
                                        file("contract.txt.sig"), "--cades", "--tsa", tsa.url()});
     ASSERT_EQ(run.status, 0) << run.err;
     Cms cms = Decode(ReadFile(file("contract.txt.sig")));
-    int stamped = 0;
-    for (int i = 0; i < 2; ++i)
-        stamped += UnsignedValue(SignerAt(cms.get(), i), NID_id_smime_aa_timeStampToken).empty() ? 0 : 1;
-    EXPECT_EQ(stamped, 1);
+    EXPECT_EQ(TokenOfSerial(cms.get(), 0x7B01), firstToken);
+    EXPECT_EQ(TokenOfSerial(cms.get(), 0x7B02), "") << "a signer added without --tsa stays as it was";
+    EXPECT_FALSE(TokenOfSerial(cms.get(), 0x7B03).empty());
+    EXPECT_NE(TokenOfSerial(cms.get(), 0x7B03), firstToken);
     openssl("cms -verify -binary -noverify -inform DER -in contract.txt.sig -content contract.txt -out v.out");
 }
 

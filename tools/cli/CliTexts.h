@@ -84,6 +84,9 @@ inline constexpr Text kBadTimeout{"--timeout takes whole seconds from 1 to 3600,
 inline constexpr Text kNeedsTsa{"%1 goes with --tsa URL", "%1 указывается вместе с --tsa URL"};
 inline constexpr Text kTsaNeedsCades{"--tsa stamps a CAdES signature: add --cades",
                                      "--tsa ставит штамп на подпись CAdES: добавьте --cades"};
+inline constexpr Text kEnhanceNeedsTsa{"enhance needs the timestamp authority: --tsa URL",
+                                       "для enhance нужна служба штампов времени: --tsa URL"};
+inline constexpr Text kSignatureEnhanced{"%1 raised to %2", "%1 дополнена до %2"};
 inline constexpr Text kServiceBadAddress{
     "%1 is not an address the program can use%2; nothing was written",
     "%1 не является адресом, которым программа может воспользоваться%2; ничего не записано"};

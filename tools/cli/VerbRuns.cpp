@@ -7,6 +7,7 @@
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
 #include "tools/cli/Cosign.h"
+#include "tools/cli/Enhance.h"
 #include "tools/cli/LongTermOptions.h"
 #include "tools/cli/Recipients.h"
 #include "tools/cli/SignaturePairs.h"
@@ -66,6 +67,16 @@ int RunVerify(const CliOptions& options, Batch& batch)
         if (job.signature.empty())
             throw Error(tools::Say(texts::kNoSignatureFound, {job.file}));
         return VerifyFile(job.file, job.signature, choices, desktop);
+    });
+}
+
+int RunEnhance(const CliOptions& options, Batch& batch)
+{
+    const std::optional<LongTermRequest> request = LongTermRequestFrom(options);
+    if (!request)
+        throw UsageError(tools::Say(texts::kEnhanceNeedsTsa));
+    return batch.run(SingleFiles(options.files()), [&request](const Job& job, TerminalDesktop& desktop) {
+        return EnhanceFile(job.file, *request, desktop);
     });
 }
 
