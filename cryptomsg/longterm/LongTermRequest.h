@@ -4,9 +4,6 @@
 
 #include "cryptomsg/longterm/TimestampClient.h"
 
-#include <optional>
-#include <string>
-
 namespace ordalis {
 
 enum class LongTermLevel {
@@ -19,8 +16,6 @@ enum class LongTermLevel {
 struct LongTermRequest {
     TimestampService tsa;
     LongTermLevel level = LongTermLevel::T;
-    std::optional<std::string> ocspUrl; // instead of the responder each certificate names
-    bool fetchCrls = false;             // from the CRL distribution points of the path
 };
 
 } // namespace ordalis

@@ -46,10 +46,11 @@ bool Holds(const Gathered& gathered, X509* certificate)
                        [&](const X509Ptr& held) { return X509_cmp(held.get(), certificate) == 0; });
 }
 
-// Adds a path's certificates, each with the CRL of its issuer that is current now.
-void AddPath(Gathered& gathered, X509* start, std::span<X509* const> extra, std::span<X509_CRL* const> crls)
+// Adds a path's certificates as they stood at when, each with its issuer's CRL that covers that time.
+void AddPath(Gathered& gathered, X509* start, std::span<X509* const> extra, std::span<X509_CRL* const> crls,
+             std::time_t when)
 {
-    const BuiltPath built = BuildPath(start, extra);
+    const BuiltPath built = BuildPath(start, extra, when);
     if (!built.holds())
         throw Error("Сертификат " + Subject(start) +
                     " не ведет к доверенному корневому сертификату: " + X509_verify_cert_error_string(built.error));
@@ -59,7 +60,7 @@ void AddPath(Gathered& gathered, X509* start, std::span<X509* const> extra, std:
             continue;
         RevocationRefSource source;
         if (!IsSelfSigned(certificate) && i + 1 < built.path.size()) {
-            const RevocationAnswer answer = CrlAnswerAt(certificate, built.path[i + 1].get(), crls, std::time(nullptr));
+            const RevocationAnswer answer = CrlAnswerAt(certificate, built.path[i + 1].get(), crls, when);
             if (answer.state == RevocationState::Revoked)
                 throw Error("Сертификат " + Subject(certificate) + " отозван " + answer.revokedOn);
             if (answer.state == RevocationState::Unknown)
@@ -74,17 +75,21 @@ void AddPath(Gathered& gathered, X509* start, std::span<X509* const> extra, std:
     }
 }
 
-// The certificate that signed the signer's (first) signature timestamp.
-X509Ptr TimestampAuthority(CMS_SignerInfo* signer, STACK_OF(X509) * candidates)
+// The certificate that signed the signer's (first) signature timestamp, and the time it states.
+X509Ptr TimestampAuthority(CMS_SignerInfo* signer, STACK_OF(X509) * candidates, std::time_t* when)
 {
     const auto* token = static_cast<const ASN1_STRING*>(
         CMS_unsigned_get0_data_by_OBJ(signer, OBJ_nid2obj(NID_id_smime_aa_timeStampToken), -3, V_ASN1_SEQUENCE));
     const unsigned char* cursor = token ? ASN1_STRING_get0_data(token) : nullptr;
     Pkcs7Ptr decoded(cursor ? d2i_PKCS7(nullptr, &cursor, ASN1_STRING_length(token)) : nullptr);
     X509RefStackPtr signers(decoded ? PKCS7_get0_signers(decoded.get(), candidates, 0) : nullptr);
+    TsTstInfoPtr info(decoded ? PKCS7_to_TS_TST_INFO(decoded.get()) : nullptr);
+    std::tm stated{};
     ERR_clear_error();
-    if (!signers || sk_X509_num(signers.get()) < 1)
+    if (!signers || sk_X509_num(signers.get()) < 1 || !info ||
+        ASN1_TIME_to_tm(TS_TST_INFO_get_time(info.get()), &stated) != 1)
         throw Error("Не найден сертификат службы штампов времени");
+    *when = timegm(&stated);
     // The stack borrows from the token, which goes now.
     return Referenced(sk_X509_value(signers.get(), 0));
 }
@@ -154,11 +159,13 @@ void AddValidationData(CMS_ContentInfo* cms, CMS_SignerInfo* signer, const LongT
     for (const X509CrlPtr& crl : ca.crls)
         crls.push_back(crl.get());
 
-    Gathered gathered;
-    AddPath(gathered, certificate, extra, crls);
+    // The paths as they stood at the time the signature timestamp proves, which is what they must show.
     X509StackPtr candidates = CaCertificates(extra);
-    const X509Ptr authority = TimestampAuthority(signer, candidates.get());
-    AddPath(gathered, authority.get(), extra, crls);
+    std::time_t when = 0;
+    const X509Ptr authority = TimestampAuthority(signer, candidates.get(), &when);
+    Gathered gathered;
+    AddPath(gathered, certificate, extra, crls, when);
+    AddPath(gathered, authority.get(), extra, crls, when);
 
     // The signer's own certificate is named by its signing-certificate attribute and carried by the message.
     std::vector<X509*> others;

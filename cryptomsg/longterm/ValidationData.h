@@ -1,8 +1,9 @@
 #pragma once
 
 // The validation data of a CAdES-X Long Type 1 signer: the certificates of
-// its path and of its timestamp authority's, the CRLs that were current for
-// each, and the timestamp that seals their references.
+// its path and of its timestamp authority's as they stood at the time its
+// signature timestamp proves, the CRLs that cover that time for each, and the
+// timestamp that seals their references.
 
 #include "cryptomsg/longterm/LongTermRequest.h"
 

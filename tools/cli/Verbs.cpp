@@ -177,7 +177,7 @@ const std::vector<Verb>& Verbs()
     static const std::vector<Verb> verbs = {
         {"sign",
          {"--cert", "--attached", "--base64", "--pack", "--password-file", "--cades", "--cosign", "--tsa", "--level",
-          "--timeout", "--ocsp", "--fetch-crls"},
+          "--timeout"},
          {"ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign SIG] "
           "[--tsa URL [--level t|xlt1]] [--password-file F] [--json]",
           "ordalis-cli sign ФАЙЛ... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign ПОДПИСЬ] "
@@ -229,13 +229,13 @@ const Verb* FindVerb(std::string_view name)
 const std::vector<CliOption>& CliOptionList()
 {
     static const std::vector<CliOption> options = {
-        {"--cert", OptionValue::Text},     {"--cert-file", OptionValue::File},  {"--password-file", OptionValue::File},
-        {"--attached", OptionValue::None}, {"--base64", OptionValue::None},     {"--pack", OptionValue::None},
-        {"--json", OptionValue::None},     {"--help", OptionValue::None},       {"--details", OptionValue::None},
-        {"--trusted", OptionValue::None},  {"--extract", OptionValue::File},    {"--signer-cert", OptionValue::File},
-        {"--cades", OptionValue::None},    {"--cosign", OptionValue::File},     {"--self", OptionValue::None},
-        {"--tsa", OptionValue::Text},      {"--level", OptionValue::Text},      {"--timeout", OptionValue::Text},
-        {"--ocsp", OptionValue::Text},     {"--fetch-crls", OptionValue::None},
+        {"--cert", OptionValue::Text},     {"--cert-file", OptionValue::File}, {"--password-file", OptionValue::File},
+        {"--attached", OptionValue::None}, {"--base64", OptionValue::None},    {"--pack", OptionValue::None},
+        {"--json", OptionValue::None},     {"--help", OptionValue::None},      {"--details", OptionValue::None},
+        {"--trusted", OptionValue::None},  {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
+        {"--cades", OptionValue::None},    {"--cosign", OptionValue::File},    {"--self", OptionValue::None},
+        {"--tsa", OptionValue::Text},      {"--level", OptionValue::Text},     {"--timeout", OptionValue::Text},
+
     };
     return options;
 }

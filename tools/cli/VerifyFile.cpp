@@ -14,6 +14,7 @@
 #include "cryptomsg/store/StoreNames.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/JsonText.h"
+#include "tools/cli/LongTermReport.h"
 #include "tools/cli/SignatureFile.h"
 
 #include <cerrno>
@@ -66,7 +67,12 @@ SignatureFailure FirstFailure(const SignatureReport& report)
     return report.signers.empty() ? SignatureFailure::NoSignerCertificate : report.signers[0].failure;
 }
 
-std::string SignerJson(const SignerReport& signer)
+const SignerEvidence* EvidenceOf(const std::vector<SignerEvidence>& evidence, const SignerReport& signer)
+{
+    return signer.index < evidence.size() ? &evidence[signer.index] : nullptr;
+}
+
+std::string SignerJson(const SignerReport& signer, const SignerEvidence* evidence)
 {
     std::string json = "{\"index\":" + std::to_string(signer.index) + ",\"subject\":" + JsonString(signer.subject) +
                        ",\"issuer\":" + JsonString(signer.issuer) + ",\"serial\":" + JsonString(signer.serialHex) +
@@ -85,6 +91,8 @@ std::string SignerJson(const SignerReport& signer)
                 std::string(",\"signing_certificate_matched\":") + (*a.signingCertificateMatched ? "true" : "false");
         json += "}";
     }
+    if (evidence)
+        json += EvidenceJson(*evidence);
     return json + "}";
 }
 
@@ -95,8 +103,9 @@ std::string PathSubjects(const TrustOutcome& trust, std::vector<std::string>& su
     return JsonArray(subjects);
 }
 
-std::string TrustJson(const TrustOutcome& trust)
+std::string TrustJson(const SignerTrust& signerTrust)
 {
+    const TrustOutcome& trust = signerTrust.outcome;
     std::vector<std::string> subjects;
     std::string json = "{\"verdict\":\"" + std::string(TrustVerdictCode(trust.verdict)) +
                        "\",\"text\":" + JsonString(TrustSentence(trust)) + ",\"path\":" + PathSubjects(trust, subjects);
@@ -104,14 +113,15 @@ std::string TrustJson(const TrustOutcome& trust)
         json += ",\"link\":" + std::to_string(trust.link);
     if (!trust.revokedOn.empty())
         json += ",\"revoked_on\":" + JsonString(trust.revokedOn);
-    return json + "}";
+    return json + TrustTimeJson(signerTrust) + "}";
 }
 
-std::string ReportJson(const SignatureReport& report, const std::optional<TrustOutcome>& trust)
+std::string ReportJson(const SignatureReport& report, const std::optional<SignerTrust>& trust,
+                       const std::vector<SignerEvidence>& evidence)
 {
     std::string json = ",\"signers\":[";
     for (std::size_t i = 0; i < report.signers.size(); ++i)
-        json += (i ? "," : "") + SignerJson(report.signers[i]);
+        json += (i ? "," : "") + SignerJson(report.signers[i], EvidenceOf(evidence, report.signers[i]));
     json += "]";
     if (trust)
         json += ",\"trust\":" + TrustJson(*trust);
@@ -122,7 +132,8 @@ std::string ReportJson(const SignatureReport& report, const std::optional<TrustO
     return json;
 }
 
-void WriteDetails(const SignatureReport& report, const std::optional<TrustOutcome>& trust, TerminalDesktop& desktop)
+void WriteDetails(const SignatureReport& report, const std::optional<SignerTrust>& signerTrust,
+                  const std::vector<SignerEvidence>& evidence, TerminalDesktop& desktop)
 {
     desktop.detailLine("Подписавших: " + std::to_string(report.signers.size()));
     for (const SignerReport& signer : report.signers) {
@@ -141,26 +152,40 @@ void WriteDetails(const SignatureReport& report, const std::optional<TrustOutcom
                 desktop.detailLine(std::string("   Ссылка на сертификат подписавшего: ") +
                                    (*matched ? "совпадает" : "не совпадает"));
         }
+        if (const SignerEvidence* found = EvidenceOf(evidence, signer))
+            WriteEvidenceDetails(*found, desktop);
     }
-    if (!trust)
+    if (!signerTrust)
         return;
+    const TrustOutcome* trust = &signerTrust->outcome;
     desktop.detailLine("Доверие: " + TrustSentence(*trust));
+    WriteTrustTime(*signerTrust, desktop);
     desktop.detailLine("Путь сертификации:");
     for (auto link = trust->path.rbegin(); link != trust->path.rend(); ++link)
         desktop.detailLine("   " + FormatName(X509_get_subject_name(link->get()), NameStyle::ShortName));
 }
 
-std::optional<TrustOutcome> TrustOfFirstSigner(const SignatureReport& report)
+// Judged at the time the signer's timestamp proves, when it has one.
+std::optional<SignerTrust> TrustOfFirstSigner(const SignatureReport& report,
+                                              const std::vector<SignerEvidence>& evidence)
 {
     if (report.signers.empty() || !report.signers[0].certificate)
         return std::nullopt;
-    return CheckSigningTrust(report.signers[0].certificate.get(), Borrowed(report.carried));
+    const SignerEvidence none;
+    const SignerEvidence* found = EvidenceOf(evidence, report.signers[0]);
+    return JudgeSignerTrust(report.signers[0].certificate.get(), Borrowed(report.carried), found ? *found : none);
 }
 
-bool TrustAccepted(const std::optional<TrustOutcome>& trust)
+bool TrustAccepted(const std::optional<SignerTrust>& trust, const SignatureReport& report,
+                   const std::vector<SignerEvidence>& evidence)
 {
+    // A timestamp that does not hold breaks what the signature claims about its time.
+    const SignerEvidence* found = report.signers.empty() ? nullptr : EvidenceOf(evidence, report.signers[0]);
+    if (found && !EveryTimestampHolds(*found))
+        return false;
     // A missing CRL is reported, but does not by itself make the signature invalid.
-    return trust && (trust->verdict == TrustVerdict::Trusted || trust->verdict == TrustVerdict::RevocationUnknown);
+    return trust && (trust->outcome.verdict == TrustVerdict::Trusted ||
+                     trust->outcome.verdict == TrustVerdict::RevocationUnknown);
 }
 
 } // namespace
@@ -183,19 +208,24 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
         signer.reset(NewCertContext(Referenced(report.signers[0].certificate.get()), nullptr));
     BeginVerificationReport(tab);
     ReportVerification(signer.get(), tab, desktop);
+    const std::vector<SignerEvidence> evidence = ExamineMessageEvidence(der);
+    for (const SignerReport& each : report.signers)
+        if (each.valid() && each.index < evidence.size())
+            ReportProvenTime(evidence[each.index], report.signers.size(), each.index, desktop);
     if (report.failure == SignatureFailure::NotASignature) {
-        desktop.addJsonFields(ReportJson(report, std::nullopt));
+        desktop.addJsonFields(ReportJson(report, std::nullopt, evidence));
         throw Error("Файл \"" + signature + "\" не является подписью");
     }
     if (attachedAlone && !report.embeddedContent)
         throw Error("Подпись \"" + signature + "\" не содержит подписанного файла; укажите его перед подписью");
 
-    const std::optional<TrustOutcome> trust = TrustOfFirstSigner(report);
+    const std::optional<SignerTrust> trust = TrustOfFirstSigner(report, evidence);
     if (choices.details)
-        WriteDetails(report, trust, desktop);
-    desktop.addJsonFields(ReportJson(report, trust));
+        WriteDetails(report, trust, evidence, desktop);
+    desktop.addJsonFields(ReportJson(report, trust, evidence));
 
-    OperationResult result{report.firstSignerValid() && (!choices.trusted || TrustAccepted(trust)), {}};
+    OperationResult result{report.firstSignerValid() && (!choices.trusted || TrustAccepted(trust, report, evidence)),
+                           {}};
     if (choices.extract && report.embeddedContent && report.firstSignerValid()) {
         SaveFileAtomically(*choices.extract, *report.embeddedContent);
         result.outputs.push_back(*choices.extract);

@@ -1,0 +1,82 @@
+#include "tools/cli/LongTermReport.h"
+
+#include "tools/cli/JsonText.h"
+
+#include <algorithm>
+
+namespace ordalis::cli {
+
+namespace {
+
+const char* KindCode(TimestampKind kind) { return kind == TimestampKind::Signature ? "signature" : "validation-data"; }
+
+std::string RevocationSource(const SignerTrust& trust)
+{
+    if (trust.outcome.verdict == TrustVerdict::RevocationUnknown)
+        return "none";
+    return trust.revocationFromValues ? "crl-values" : "crl";
+}
+
+} // namespace
+
+void ReportProvenTime(const SignerEvidence& evidence, std::size_t signerCount, std::size_t index,
+                      TerminalDesktop& desktop)
+{
+    const std::optional<TimestampFinding> proof = evidence.provenTime();
+    if (!proof)
+        return;
+    const std::string who = signerCount > 1 ? "Подписавший " + std::to_string(index + 1) + ": " : std::string();
+    desktop.reportLine(who + ProvenTimeSentence(*proof));
+}
+
+void WriteEvidenceDetails(const SignerEvidence& evidence, TerminalDesktop& desktop)
+{
+    desktop.detailLine(std::string("   Уровень подписи:  CAdES-") + SignatureLevelName(evidence.level));
+    for (const TimestampFinding& stamp : evidence.timestamps) {
+        desktop.detailLine(std::string("   ") +
+                           (stamp.kind == TimestampKind::Signature ? "Штамп времени" : "Штамп данных проверки") + ": " +
+                           stamp.timeText + (stamp.authority.empty() ? "" : ", " + stamp.authority));
+        desktop.detailLine("      " + TimestampVerdictSentence(stamp));
+    }
+}
+
+void WriteTrustTime(const SignerTrust& trust, TerminalDesktop& desktop)
+{
+    if (trust.provenBy)
+        desktop.detailLine("Проверено на время штампа: " + trust.provenBy->timeText);
+    desktop.detailLine("Сведения об отзыве: " +
+                       std::string(trust.outcome.verdict == TrustVerdict::RevocationUnknown ? "нет"
+                                   : trust.revocationFromValues ? "списки отзыва из подписи и хранилища CA"
+                                                                : "списки отзыва хранилища CA"));
+}
+
+std::string EvidenceJson(const SignerEvidence& evidence)
+{
+    std::string json = std::string(",\"level\":\"") + SignatureLevelName(evidence.level) + "\",\"timestamps\":[";
+    for (std::size_t i = 0; i < evidence.timestamps.size(); ++i) {
+        const TimestampFinding& stamp = evidence.timestamps[i];
+        json += (i ? ",{" : "{") + std::string("\"kind\":\"") + KindCode(stamp.kind) +
+                "\",\"time\":" + JsonString(stamp.timeText) + ",\"authority\":" + JsonString(stamp.authority) +
+                ",\"verdict\":\"" + TimestampVerdictCode(stamp.verdict) + "\"";
+        if (!stamp.valid())
+            json += ",\"text\":" + JsonString(TimestampVerdictSentence(stamp));
+        json += "}";
+    }
+    return json + "]";
+}
+
+std::string TrustTimeJson(const SignerTrust& trust)
+{
+    std::string json = ",\"revocation_source\":\"" + RevocationSource(trust) + "\"";
+    if (trust.provenBy)
+        json += ",\"at_time\":" + JsonString(trust.provenBy->timeText);
+    return json;
+}
+
+bool EveryTimestampHolds(const SignerEvidence& evidence)
+{
+    return std::all_of(evidence.timestamps.begin(), evidence.timestamps.end(),
+                       [](const TimestampFinding& stamp) { return stamp.valid(); });
+}
+
+} // namespace ordalis::cli
