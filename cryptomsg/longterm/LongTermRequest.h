@@ -4,6 +4,9 @@
 
 #include "cryptomsg/longterm/TimestampClient.h"
 
+#include <optional>
+#include <string>
+
 namespace ordalis {
 
 enum class LongTermLevel {
@@ -16,6 +19,8 @@ enum class LongTermLevel {
 struct LongTermRequest {
     TimestampService tsa;
     LongTermLevel level = LongTermLevel::T;
+    // The OCSP responder to ask about every link, instead of the one each certificate names.
+    std::optional<std::string> ocspUrl;
 };
 
 } // namespace ordalis

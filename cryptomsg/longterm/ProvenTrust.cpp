@@ -32,9 +32,16 @@ SignerTrust JudgeSignerTrust(X509* certificate, std::span<X509* const> carried, 
         extra.push_back(value);
     SignerTrust trust;
     trust.provenBy = evidence.provenTime();
-    trust.revocationFromValues = !evidence.revocationValues.crls.empty();
-    trust.outcome = trust.provenBy ? CheckSigningTrustAt(certificate, extra, trust.provenBy->time, evidence.crls())
-                                   : CheckSigningTrust(certificate, extra);
+    if (!trust.provenBy) {
+        trust.outcome = CheckSigningTrust(certificate, extra);
+        trust.revocationSource = trust.outcome.verdict == TrustVerdict::RevocationUnknown ? "none" : "crl";
+        return trust;
+    }
+    const std::vector<X509_CRL*> crls = evidence.crls();
+    const std::vector<OCSP_BASICRESP*> answers = evidence.ocspAnswers();
+    TrustAtTime judged = CheckSigningTrustAt(certificate, extra, trust.provenBy->time, {crls, answers});
+    trust.outcome = std::move(judged.outcome);
+    trust.revocationSource = judged.revocationSource;
     return trust;
 }
 

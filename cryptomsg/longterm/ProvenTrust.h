@@ -19,7 +19,8 @@ std::vector<SignerEvidence> ExamineMessageEvidence(std::span<const unsigned char
 struct SignerTrust {
     TrustOutcome outcome;
     std::optional<TimestampFinding> provenBy; // the timestamp whose time the verdict was taken at
-    bool revocationFromValues = false;        // the signature's own revocation values were at hand
+    // Where the answer about the certificate itself came from: "ocsp-values", "crl-values", "crl" or "none".
+    std::string revocationSource = "none";
 };
 
 // Trust in a signer's certificate: as of the earliest valid signature

@@ -68,6 +68,14 @@ std::vector<X509_CRL*> SignerEvidence::crls() const
     return crls;
 }
 
+std::vector<OCSP_BASICRESP*> SignerEvidence::ocspAnswers() const
+{
+    std::vector<OCSP_BASICRESP*> answers;
+    for (const OcspBasicPtr& answer : revocationValues.ocsp)
+        answers.push_back(answer.get());
+    return answers;
+}
+
 SignerEvidence ExamineSignerEvidence(CMS_SignerInfo* signer, std::span<X509* const> carried)
 {
     SignerEvidence evidence;

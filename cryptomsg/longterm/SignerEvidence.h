@@ -26,6 +26,7 @@ struct SignerEvidence {
     // The certificate values as OpenSSL's calls take them.
     std::vector<X509*> certificates() const;
     std::vector<X509_CRL*> crls() const;
+    std::vector<OCSP_BASICRESP*> ocspAnswers() const;
 };
 
 // Reads and checks every timestamp of the signer; carried are the message's certificates.

@@ -2,12 +2,15 @@
 
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/longterm/CertificatePaths.h"
+#include "cryptomsg/longterm/OcspClient.h"
 #include "cryptomsg/longterm/RevocationAnswers.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreNames.h"
 
 #include <openssl/x509v3.h>
+
+#include <algorithm>
 
 namespace ordalis {
 
@@ -57,12 +60,33 @@ bool AllowsSigning(X509* certificate)
     return (X509_get_key_usage(certificate) & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION)) != 0;
 }
 
-// Each link but the root against its issuer's CRLs; the nearest revoked link decides, then the nearest unknown.
-void JudgeRevocation(TrustOutcome& outcome, std::span<X509_CRL* const> crls, std::time_t when)
+// A held OCSP answer first, then the CRLs; says which answered.
+RevocationAnswer AnswerFor(X509* certificate, X509* issuer, std::span<X509* const> extra, const HeldRevocation& held,
+                           std::span<X509_CRL* const> crls, std::time_t when, std::string& source)
 {
+    RevocationAnswer answer = OcspAnswerAt(certificate, issuer, held.ocsp, extra, when);
+    if (answer.state != RevocationState::Unknown) {
+        source = "ocsp-values";
+        return answer;
+    }
+    answer = CrlAnswerAt(certificate, issuer, crls, when);
+    const bool heldList = std::find(held.crls.begin(), held.crls.end(), answer.crl) != held.crls.end();
+    source = answer.state == RevocationState::Unknown ? "none" : heldList ? "crl-values" : "crl";
+    return answer;
+}
+
+// Each link but the root; the nearest revoked link decides, then the nearest unknown.
+void JudgeRevocation(TrustAtTime& judged, std::span<X509* const> extra, const HeldRevocation& held,
+                     std::span<X509_CRL* const> crls, std::time_t when)
+{
+    TrustOutcome& outcome = judged.outcome;
     int unknown = -1;
     for (std::size_t i = 0; i + 1 < outcome.path.size(); ++i) {
-        const RevocationAnswer answer = CrlAnswerAt(outcome.path[i].get(), outcome.path[i + 1].get(), crls, when);
+        std::string source;
+        const RevocationAnswer answer =
+            AnswerFor(outcome.path[i].get(), outcome.path[i + 1].get(), extra, held, crls, when, source);
+        if (i == 0)
+            judged.revocationSource = source;
         if (answer.state == RevocationState::Revoked) {
             outcome.links[i] = {LinkState::Revoked, answer.revokedOn, {}};
             outcome.verdict = TrustVerdict::Revoked;
@@ -83,31 +107,32 @@ void JudgeRevocation(TrustOutcome& outcome, std::span<X509_CRL* const> crls, std
 
 } // namespace
 
-TrustOutcome CheckSigningTrustAt(X509* certificate, std::span<X509* const> carried, std::time_t when,
-                                 std::span<X509_CRL* const> embeddedCrls)
+TrustAtTime CheckSigningTrustAt(X509* certificate, std::span<X509* const> carried, std::time_t when,
+                                const HeldRevocation& held)
 {
-    TrustOutcome outcome;
+    TrustAtTime judged;
+    TrustOutcome& outcome = judged.outcome;
     if (!certificate)
-        return outcome;
+        return judged;
     BuiltPath built = BuildPath(certificate, carried, when);
     outcome.path = std::move(built.path);
     outcome.links.resize(outcome.path.size());
     if (!built.holds()) {
         JudgeBrokenPath(outcome, built);
-        return outcome;
+        return judged;
     }
     if (!AllowsSigning(certificate)) {
         outcome.verdict = TrustVerdict::NotForSigning;
         outcome.links[0].state = LinkState::NotForSigning;
         SetLink(outcome, 0);
-        return outcome;
+        return judged;
     }
     const StoreContent ca = ReadStoreContent(StoreFolderPath(kCaStore));
-    std::vector<X509_CRL*> crls(embeddedCrls.begin(), embeddedCrls.end());
+    std::vector<X509_CRL*> crls(held.crls.begin(), held.crls.end());
     for (const X509CrlPtr& crl : ca.crls)
         crls.push_back(crl.get());
-    JudgeRevocation(outcome, crls, when);
-    return outcome;
+    JudgeRevocation(judged, carried, held, crls, when);
+    return judged;
 }
 
 } // namespace ordalis

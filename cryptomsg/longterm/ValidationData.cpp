@@ -3,6 +3,7 @@
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/longterm/CertificatePaths.h"
 #include "cryptomsg/longterm/LongTermOssl.h"
+#include "cryptomsg/longterm/OcspClient.h"
 #include "cryptomsg/longterm/RevocationAnswers.h"
 #include "cryptomsg/longterm/ServiceError.h"
 #include "cryptomsg/longterm/SignatureTimestamp.h"
@@ -27,12 +28,65 @@ std::string Subject(X509* certificate) { return FormatName(X509_get_subject_name
 
 bool IsSelfSigned(X509* certificate) { return X509_check_issued(certificate, certificate) == X509_V_OK; }
 
-// Every certificate once, with the CRL that answers for it.
+// Every certificate once, with the OCSP answer or CRL that answers for it.
 struct Gathered {
     std::vector<X509Ptr> certificates;           // the signer's first
     std::vector<RevocationRefSource> revocation; // beside certificates
     std::vector<X509_CRL*> crls;                 // each once
+    std::vector<OcspBasicPtr> ocsp;
 };
+
+// Where the revocation answers come from.
+struct Sources {
+    std::span<X509* const> extra;
+    std::span<X509_CRL* const> crls;
+    const LongTermRequest& request;
+    std::time_t when;
+};
+
+[[noreturn]] void ThrowRevoked(X509* certificate, const RevocationAnswer& answer)
+{
+    throw Error("Сертификат " + Subject(certificate) + " отозван " + answer.revokedOn);
+}
+
+// The responder's answer when one can be had; what kept it from being had is left in failure.
+bool AddOcspAnswer(Gathered& gathered, RevocationRefSource& source, X509* certificate, X509* issuer,
+                   const Sources& sources, std::optional<ServiceError>& failure)
+{
+    const std::optional<std::string> url = sources.request.ocspUrl ? sources.request.ocspUrl : OcspUrlOf(certificate);
+    if (!url)
+        return false;
+    try {
+        OcspReply reply =
+            AskOcsp(*url, certificate, issuer, sources.extra, sources.when, sources.request.tsa.timeoutSeconds);
+        if (reply.answer.state == RevocationState::Revoked)
+            ThrowRevoked(certificate, reply.answer);
+        source.ocsp.push_back(reply.basic.get());
+        gathered.ocsp.push_back(std::move(reply.basic));
+        return true;
+    } catch (const ServiceError& error) {
+        failure = error;
+        return false;
+    }
+}
+
+void AddCrl(Gathered& gathered, RevocationRefSource& source, X509* certificate, X509* issuer, const Sources& sources,
+            const std::optional<ServiceError>& ocspFailure)
+{
+    const RevocationAnswer answer = CrlAnswerAt(certificate, issuer, sources.crls, sources.when);
+    if (answer.state == RevocationState::Revoked)
+        ThrowRevoked(certificate, answer);
+    if (answer.state == RevocationState::Unknown) {
+        // The responder's failure says more than the missing list it fell back to.
+        if (ocspFailure)
+            throw *ocspFailure;
+        throw Error("Нет действующего списка отзыва для сертификата " + Subject(certificate) +
+                    ": импортируйте его в хранилище CA");
+    }
+    source.crls.push_back(answer.crl);
+    if (std::find(gathered.crls.begin(), gathered.crls.end(), answer.crl) == gathered.crls.end())
+        gathered.crls.push_back(answer.crl);
+}
 
 X509Ptr Referenced(X509* certificate)
 {
@@ -46,11 +100,11 @@ bool Holds(const Gathered& gathered, X509* certificate)
                        [&](const X509Ptr& held) { return X509_cmp(held.get(), certificate) == 0; });
 }
 
-// Adds a path's certificates as they stood at when, each with its issuer's CRL that covers that time.
-void AddPath(Gathered& gathered, X509* start, std::span<X509* const> extra, std::span<X509_CRL* const> crls,
-             std::time_t when)
+// Adds a path's certificates as they stood at when, each with its responder's answer or, without
+// one, its issuer's CRL that covers that time.
+void AddPath(Gathered& gathered, X509* start, const Sources& sources)
 {
-    const BuiltPath built = BuildPath(start, extra, when);
+    const BuiltPath built = BuildPath(start, sources.extra, sources.when);
     if (!built.holds())
         throw Error("Сертификат " + Subject(start) +
                     " не ведет к доверенному корневому сертификату: " + X509_verify_cert_error_string(built.error));
@@ -60,15 +114,10 @@ void AddPath(Gathered& gathered, X509* start, std::span<X509* const> extra, std:
             continue;
         RevocationRefSource source;
         if (!IsSelfSigned(certificate) && i + 1 < built.path.size()) {
-            const RevocationAnswer answer = CrlAnswerAt(certificate, built.path[i + 1].get(), crls, when);
-            if (answer.state == RevocationState::Revoked)
-                throw Error("Сертификат " + Subject(certificate) + " отозван " + answer.revokedOn);
-            if (answer.state == RevocationState::Unknown)
-                throw Error("Нет действующего списка отзыва для сертификата " + Subject(certificate) +
-                            ": импортируйте его в хранилище CA");
-            source.crls.push_back(answer.crl);
-            if (std::find(gathered.crls.begin(), gathered.crls.end(), answer.crl) == gathered.crls.end())
-                gathered.crls.push_back(answer.crl);
+            X509* issuer = built.path[i + 1].get();
+            std::optional<ServiceError> ocspFailure;
+            if (!AddOcspAnswer(gathered, source, certificate, issuer, sources, ocspFailure))
+                AddCrl(gathered, source, certificate, issuer, sources, ocspFailure);
         }
         gathered.certificates.push_back(Referenced(certificate));
         gathered.revocation.push_back(std::move(source));
@@ -164,8 +213,9 @@ void AddValidationData(CMS_ContentInfo* cms, CMS_SignerInfo* signer, const LongT
     std::time_t when = 0;
     const X509Ptr authority = TimestampAuthority(signer, candidates.get(), &when);
     Gathered gathered;
-    AddPath(gathered, certificate, extra, crls, when);
-    AddPath(gathered, authority.get(), extra, crls, when);
+    const Sources sources{extra, crls, request, when};
+    AddPath(gathered, certificate, sources);
+    AddPath(gathered, authority.get(), sources);
 
     // The signer's own certificate is named by its signing-certificate attribute and carried by the message.
     std::vector<X509*> others;
@@ -174,7 +224,10 @@ void AddValidationData(CMS_ContentInfo* cms, CMS_SignerInfo* signer, const LongT
     AddUnsignedAttribute(signer, NID_id_smime_aa_ets_CertificateRefs, EncodeCertificateRefs(others, md));
     AddUnsignedAttribute(signer, NID_id_smime_aa_ets_RevocationRefs, EncodeRevocationRefs(gathered.revocation, md));
     AddUnsignedAttribute(signer, NID_id_smime_aa_ets_certValues, EncodeCertificateValues(others));
-    AddUnsignedAttribute(signer, NID_id_smime_aa_ets_revocationValues, EncodeRevocationValues(gathered.crls, {}));
+    std::vector<OCSP_BASICRESP*> answers;
+    for (const OcspBasicPtr& answer : gathered.ocsp)
+        answers.push_back(answer.get());
+    AddUnsignedAttribute(signer, NID_id_smime_aa_ets_revocationValues, EncodeRevocationValues(gathered.crls, answers));
     const std::vector<unsigned char> stamped = ValidationDataStampInput(signer);
     AddUnsignedAttribute(signer, NID_id_smime_aa_ets_escTimeStamp, RequestTimestamp(request.tsa, md, stamped));
 }

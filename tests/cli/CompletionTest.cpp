@@ -46,8 +46,9 @@ TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
     EXPECT_EQ(cli({"de"}), "decrypt");
     EXPECT_EQ(
         cli({"sign", "--"}),
-        "--json --help --cert --attached --base64 --pack --password-file --cades --cosign --tsa --level --timeout");
-    EXPECT_EQ(cli({"enhance", "--"}), "--json --help --tsa --level --timeout");
+        "--json --help --cert --attached --base64 --pack --password-file --cades --cosign --tsa --level --timeout "
+        "--ocsp");
+    EXPECT_EQ(cli({"enhance", "--"}), "--json --help --tsa --level --timeout --ocsp");
     EXPECT_EQ(cli({"sign", "--cosign", "part"}), "partner.cer");
     EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --extract --signer-cert");
     EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");

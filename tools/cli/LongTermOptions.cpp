@@ -35,7 +35,7 @@ std::optional<LongTermRequest> LongTermRequestFrom(const CliOptions& options)
 {
     const std::optional<std::string> tsa = options.value("--tsa");
     if (!tsa) {
-        for (const char* needsTsa : {"--level", "--timeout"})
+        for (const char* needsTsa : {"--level", "--timeout", "--ocsp"})
             if (options.flag(needsTsa))
                 throw UsageError(tools::Say(texts::kNeedsTsa, {needsTsa}));
         return std::nullopt;
@@ -43,6 +43,7 @@ std::optional<LongTermRequest> LongTermRequestFrom(const CliOptions& options)
     LongTermRequest request;
     request.tsa = {*tsa, TimeoutFrom(options.value("--timeout"))};
     request.level = LevelFrom(options.value("--level"));
+    request.ocspUrl = options.value("--ocsp");
     return request;
 }
 

@@ -13,7 +13,7 @@ namespace ordalis::cli {
 
 struct CliOptions;
 
-// What --tsa, --level and --timeout ask for; nothing
+// What --tsa, --level, --timeout and --ocsp ask for; nothing
 // without --tsa. Throws UsageError for a level or timeout it cannot read, or
 // for those options without --tsa.
 std::optional<LongTermRequest> LongTermRequestFrom(const CliOptions& options);

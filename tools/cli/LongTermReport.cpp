@@ -10,11 +10,15 @@ namespace {
 
 const char* KindCode(TimestampKind kind) { return kind == TimestampKind::Signature ? "signature" : "validation-data"; }
 
-std::string RevocationSource(const SignerTrust& trust)
+std::string RevocationSourceWords(const std::string& source)
 {
-    if (trust.outcome.verdict == TrustVerdict::RevocationUnknown)
-        return "none";
-    return trust.revocationFromValues ? "crl-values" : "crl";
+    if (source == "ocsp-values")
+        return "ответ OCSP из подписи";
+    if (source == "crl-values")
+        return "список отзыва из подписи";
+    if (source == "crl")
+        return "список отзыва хранилища CA";
+    return "нет";
 }
 
 } // namespace
@@ -44,10 +48,7 @@ void WriteTrustTime(const SignerTrust& trust, TerminalDesktop& desktop)
 {
     if (trust.provenBy)
         desktop.detailLine("Проверено на время штампа: " + trust.provenBy->timeText);
-    desktop.detailLine("Сведения об отзыве: " +
-                       std::string(trust.outcome.verdict == TrustVerdict::RevocationUnknown ? "нет"
-                                   : trust.revocationFromValues ? "списки отзыва из подписи и хранилища CA"
-                                                                : "списки отзыва хранилища CA"));
+    desktop.detailLine("Сведения об отзыве: " + RevocationSourceWords(trust.revocationSource));
 }
 
 std::string EvidenceJson(const SignerEvidence& evidence)
@@ -67,7 +68,7 @@ std::string EvidenceJson(const SignerEvidence& evidence)
 
 std::string TrustTimeJson(const SignerTrust& trust)
 {
-    std::string json = ",\"revocation_source\":\"" + RevocationSource(trust) + "\"";
+    std::string json = ",\"revocation_source\":\"" + trust.revocationSource + "\"";
     if (trust.provenBy)
         json += ",\"at_time\":" + JsonString(trust.provenBy->timeText);
     return json;
