@@ -3,11 +3,11 @@
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/messages/MessageSupport.h"
+#include "cryptomsg/messages/SignerBinding.h"
 #include "cryptomsg/store/CertificateDescription.h"
 #include "cryptomsg/store/CertificateIds.h"
 
 #include <openssl/err.h>
-#include <openssl/ess.h>
 
 #include <cstring>
 
@@ -50,43 +50,7 @@ void Describe(CMS_SignerInfo* signer, SignerReport& report)
     }
 }
 
-using EssSigningCertPtr = std::unique_ptr<ESS_SIGNING_CERT, OsslFree<ESS_SIGNING_CERT_free>>;
-using EssSigningCertV2Ptr = std::unique_ptr<ESS_SIGNING_CERT_V2, OsslFree<ESS_SIGNING_CERT_V2_free>>;
-
-// The DER of a signed attribute whose value is a SEQUENCE; null when absent.
-const ASN1_STRING* SequenceAttribute(CMS_SignerInfo* signer, int nid)
-{
-    return static_cast<const ASN1_STRING*>(CMS_signed_get0_data_by_OBJ(signer, OBJ_nid2obj(nid), -3, V_ASN1_SEQUENCE));
-}
-
-// Whether the ESS signing-certificate references name the certificate; none when the signer has neither.
-std::optional<bool> SigningCertificateMatches(CMS_SignerInfo* signer, X509* certificate)
-{
-    const ASN1_STRING* v1 = SequenceAttribute(signer, NID_id_smime_aa_signingCertificate);
-    const ASN1_STRING* v2 = SequenceAttribute(signer, NID_id_smime_aa_signingCertificateV2);
-    if (!v1 && !v2)
-        return std::nullopt;
-    if (!certificate)
-        return false;
-    EssSigningCertPtr first;
-    EssSigningCertV2Ptr second;
-    if (v1) {
-        const unsigned char* p = ASN1_STRING_get0_data(v1);
-        first.reset(d2i_ESS_SIGNING_CERT(nullptr, &p, ASN1_STRING_length(v1)));
-    }
-    if (v2) {
-        const unsigned char* p = ASN1_STRING_get0_data(v2);
-        second.reset(d2i_ESS_SIGNING_CERT_V2(nullptr, &p, ASN1_STRING_length(v2)));
-    }
-    if ((v1 && !first) || (v2 && !second))
-        return false;
-    X509StackPtr chain(sk_X509_new_null());
-    if (!chain || !X509_add_cert(chain.get(), certificate, X509_ADD_FLAG_UP_REF))
-        return false;
-    return OSSL_ESS_check_signing_certs(first.get(), second.get(), chain.get(), 1) > 0;
-}
-
-SignedAttributes ReadAttributes(CMS_SignerInfo* signer, X509* certificate)
+SignedAttributes ReadAttributes(CMS_SignerInfo* signer, X509* certificate, std::span<X509* const> candidates)
 {
     SignedAttributes attributes;
     if (auto* type = static_cast<ASN1_OBJECT*>(
@@ -101,7 +65,7 @@ SignedAttributes ReadAttributes(CMS_SignerInfo* signer, X509* certificate)
         if (value && (value->type == V_ASN1_UTCTIME || value->type == V_ASN1_GENERALIZEDTIME))
             attributes.signingTime = AsnTimeText(value->value.utctime);
     }
-    attributes.signingCertificateMatched = SigningCertificateMatches(signer, certificate);
+    attributes.signingCertificateMatched = SigningCertificateMatches(signer, certificate, candidates);
     return attributes;
 }
 
@@ -118,7 +82,17 @@ BioPtr DigestContent(CMS_ContentInfo* cms, ByteView content)
     return chain;
 }
 
-SignatureFailure CheckSigner(CMS_SignerInfo* signer, BIO* digests, SignerReport& report)
+SignatureFailure BindingFailure(BindingFault fault)
+{
+    switch (fault) {
+    case BindingFault::None: return SignatureFailure::None;
+    case BindingFault::SigningCertificateMismatch: return SignatureFailure::SigningCertificateMismatch;
+    case BindingFault::ContentTypeMismatch: return SignatureFailure::ContentTypeMismatch;
+    }
+    return SignatureFailure::None;
+}
+
+SignatureFailure CheckSignatureValue(CMS_SignerInfo* signer, BIO* digests, SignerReport& report)
 {
     if (!report.certificate)
         return SignatureFailure::NoSignerCertificate;
@@ -135,6 +109,15 @@ SignatureFailure CheckSigner(CMS_SignerInfo* signer, BIO* digests, SignerReport&
     // changed file and a damaged value cannot be told apart.
     return CMS_SignerInfo_verify_content(signer, digests) == 1 ? SignatureFailure::None
                                                                : SignatureFailure::WrongSignatureValue;
+}
+
+SignatureFailure CheckSigner(CMS_ContentInfo* cms, CMS_SignerInfo* signer, BIO* digests, SignerReport& report,
+                             std::span<X509* const> candidates)
+{
+    const SignatureFailure value = CheckSignatureValue(signer, digests, report);
+    if (value != SignatureFailure::None)
+        return value;
+    return BindingFailure(CheckSignerBinding(cms, signer, report.certificate.get(), candidates));
 }
 
 bool SameBytes(const ASN1_OCTET_STRING* held, ByteView content)
@@ -165,6 +148,11 @@ void Examine(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const>
     // The message's own certificates come first; the others only fill the gaps.
     CMS_set1_signers_certs(cms, nullptr, 0);
     CMS_set1_signers_certs(cms, extra.get(), 0);
+    // Where an ESS reference's further certificates may be.
+    std::vector<X509*> candidates;
+    for (const X509Ptr& certificate : report.carried)
+        candidates.push_back(certificate.get());
+    candidates.insert(candidates.end(), others.begin(), others.end());
 
     // Fails when a signer names a digest this program does not know.
     BioPtr digests = contentAgrees ? DigestContent(cms, content) : nullptr;
@@ -178,13 +166,13 @@ void Examine(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const>
         signerReport.certificate = Referenced(certificate);
         Describe(signer, signerReport);
         if (CMS_signed_get_attr_count(signer) >= 0)
-            signerReport.attributes = ReadAttributes(signer, signerReport.certificate.get());
+            signerReport.attributes = ReadAttributes(signer, signerReport.certificate.get(), candidates);
         if (!contentAgrees)
             signerReport.failure = SignatureFailure::ContentChanged;
         else if (!digests)
             signerReport.failure = SignatureFailure::UnsupportedAlgorithm;
         else
-            signerReport.failure = CheckSigner(signer, digests.get(), signerReport);
+            signerReport.failure = CheckSigner(cms, signer, digests.get(), signerReport, candidates);
         report.signers.push_back(std::move(signerReport));
     }
 }
@@ -200,6 +188,8 @@ const char* SignatureFailureCode(SignatureFailure failure)
     case SignatureFailure::WrongSignatureValue: return "signature-value-wrong";
     case SignatureFailure::ContentChanged: return "content-changed";
     case SignatureFailure::UnsupportedAlgorithm: return "unsupported-algorithm";
+    case SignatureFailure::SigningCertificateMismatch: return "signing-certificate-mismatch";
+    case SignatureFailure::ContentTypeMismatch: return "content-type-mismatch";
     }
     return "";
 }
@@ -213,6 +203,9 @@ std::string SignatureFailureText(SignatureFailure failure)
     case SignatureFailure::WrongSignatureValue: return "значение подписи неверно";
     case SignatureFailure::ContentChanged: return "содержимое изменено после подписания";
     case SignatureFailure::UnsupportedAlgorithm: return "алгоритм подписи не поддерживается";
+    case SignatureFailure::SigningCertificateMismatch:
+        return "подписанная ссылка на сертификат подписавшего указывает на другой сертификат";
+    case SignatureFailure::ContentTypeMismatch: return "подписанный тип содержимого не совпадает с типом сообщения";
     }
     return {};
 }

@@ -16,11 +16,13 @@ namespace ordalis {
 
 enum class SignatureFailure {
     None,
-    NotASignature,        // the bytes are no SignedData
-    NoSignerCertificate,  // neither the message nor the certificates at hand hold the signer's
-    WrongSignatureValue,  // the signature value does not hold over what it signs
-    ContentChanged,       // the signed attributes' digest is not the content's
-    UnsupportedAlgorithm, // a digest or key algorithm this program does not know
+    NotASignature,              // the bytes are no SignedData
+    NoSignerCertificate,        // neither the message nor the certificates at hand hold the signer's
+    WrongSignatureValue,        // the signature value does not hold over what it signs
+    ContentChanged,             // the signed attributes' digest is not the content's
+    UnsupportedAlgorithm,       // a digest or key algorithm this program does not know
+    SigningCertificateMismatch, // the signed signing-certificate reference names another certificate
+    ContentTypeMismatch,        // the signed content type is not the message's
 };
 
 // The stable word for scripts ("not-a-signature", ...), and the reason in words (Russian).

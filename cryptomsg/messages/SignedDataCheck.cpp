@@ -5,6 +5,7 @@
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/messages/MessageCore.h"
+#include "cryptomsg/messages/SignerBinding.h"
 
 #include <cstring>
 
@@ -77,6 +78,16 @@ bool CheckSignature(CMS_ContentInfo* cms, CMS_SignerInfo* signer, ContentView co
     return true;
 }
 
+// A signature whose signed attributes name another certificate or content type
+// than the ones it is checked with does not hold for them.
+bool CheckBinding(CMS_ContentInfo* cms, CMS_SignerInfo* signer, X509* certificate, const std::vector<X509Ptr>& carried)
+{
+    std::vector<X509*> others;
+    for (const X509Ptr& held : carried)
+        others.push_back(held.get());
+    return CheckSignerBinding(cms, signer, certificate, others) == BindingFault::None || FailWith(codes::BadSignature);
+}
+
 SignatureCheck Failed(X509Ptr signer = nullptr) { return {std::move(signer), {}, GetLastError()}; }
 
 std::vector<X509Ptr> CarriedCertificates(CMS_ContentInfo* cms)
@@ -111,9 +122,9 @@ SignatureCheck VerifyDetached(ByteView signature, ContentView content, std::size
         return Failed();
     X509_up_ref(certificate);
     X509Ptr found(certificate);
-    if (!CheckSignature(cms.get(), signer, content))
-        return Failed(std::move(found));
     std::vector<X509Ptr> carried = CarriedCertificates(cms.get());
+    if (!CheckSignature(cms.get(), signer, content) || !CheckBinding(cms.get(), signer, found.get(), carried))
+        return Failed(std::move(found));
     Succeed();
     return {std::move(found), std::move(carried), 0};
 }

@@ -7,6 +7,7 @@
 #include "common/FileContent.h"
 #include "common/FileModes.h"
 #include "common/UniqueFd.h"
+#include "cryptomsg/operations/MessageFileForm.h"
 #include "cryptomsg/operations/OperationSupport.h"
 
 #include <cerrno>
@@ -94,15 +95,14 @@ std::string NameBlobToText(const CERT_NAME_BLOB& name)
 bool VerifyDetachedSignature(const std::string& signatureFile, const std::string& sourceFile, VerifyTab& report,
                              DesktopSeam& desktop)
 {
-    const bool armoured = FirstLineLooksArmoured(signatureFile);
+    const bool armouredLine = FirstLineLooksArmoured(signatureFile);
     ByteBuffer signature;
     const FileContent content = FileContent::load(sourceFile);
-    if (armoured) {
-        ByteBuffer text;
-        text.loadFromFile(signatureFile);
+    signature.loadFromFile(signatureFile);
+    if (ReadsAsArmour(armouredLine, {signature.data(), signature.length()})) {
+        ByteBuffer text = std::move(signature);
+        text.setPosition(0);
         ArmourDecode(text, signature);
-    } else {
-        signature.loadFromFile(signatureFile);
     }
     RefuseLargerThanOneCall(content.length());
     RefuseLargerThanOneCall(signature.length());

@@ -4,11 +4,14 @@
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/CertStoreInternal.h"
 #include "cryptomsg/store/CertificateDescription.h"
+#include "cryptomsg/store/CrlChoice.h"
 #include "cryptomsg/store/StoreFolder.h"
 #include "cryptomsg/store/StoreNames.h"
 
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
+
+#include <algorithm>
 
 namespace ordalis {
 
@@ -34,6 +37,7 @@ struct Findings {
     int unknownRevocationDepth = -1;
     X509Ptr unknownRevocationCertificate;
     std::vector<LinkFinding> links; // by depth
+    std::vector<X509CrlPtr> crls;   // every CRL of CA, whoever signed it
 
     LinkFinding* at(int depth)
     {
@@ -106,36 +110,32 @@ int NoteFinding(int ok, X509_STORE_CTX* ctx)
     return 1;
 }
 
-using Asn1IntegerPtr = std::unique_ptr<ASN1_INTEGER, OsslFree<ASN1_INTEGER_free>>;
-
-// Whether a is a later issue than b of the same authority's list: by its date, then by its CRL number.
-bool IsLaterIssue(X509_CRL* a, X509_CRL* b)
+// The CRL that tells about the certificate OpenSSL is checking: only one its
+// issuer's key signed counts (see ChooseCrl). OpenSSL asks by the issuer's name
+// alone, which anyone can put into a list; the chain tells whose key it is.
+STACK_OF(X509_CRL) * IssuersCrl(const X509_STORE_CTX* ctx, const X509_NAME*)
 {
-    const int byDate = ASN1_TIME_compare(X509_CRL_get0_lastUpdate(a), X509_CRL_get0_lastUpdate(b));
-    if (byDate != 0)
-        return byDate > 0;
-    Asn1IntegerPtr numberA(static_cast<ASN1_INTEGER*>(X509_CRL_get_ext_d2i(a, NID_crl_number, nullptr, nullptr)));
-    Asn1IntegerPtr numberB(static_cast<ASN1_INTEGER*>(X509_CRL_get_ext_d2i(b, NID_crl_number, nullptr, nullptr)));
-    return numberA && numberB && ASN1_INTEGER_cmp(numberA.get(), numberB.get()) > 0;
-}
-
-// The latest CRL of each issuer: OpenSSL takes the first current one it meets,
-// which may be an older list that does not yet name a revocation.
-std::vector<X509_CRL*> LatestCrls(const std::vector<X509CrlPtr>& crls)
-{
-    std::vector<X509_CRL*> latest;
-    for (const X509CrlPtr& crl : crls) {
-        bool placed = false;
-        for (X509_CRL*& kept : latest)
-            if (X509_NAME_cmp(X509_CRL_get_issuer(kept), X509_CRL_get_issuer(crl.get())) == 0) {
-                if (IsLaterIssue(crl.get(), kept))
-                    kept = crl.get();
-                placed = true;
-            }
-        if (!placed)
-            latest.push_back(crl.get());
+    const auto* findings = static_cast<const Findings*>(X509_STORE_CTX_get_app_data(ctx));
+    STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(ctx);
+    const int depth = X509_STORE_CTX_get_error_depth(ctx);
+    if (!findings || !chain || depth < 0 || sk_X509_num(chain) == 0)
+        return nullptr;
+    // The top of the chain is its own issuer.
+    X509* issuer = sk_X509_value(chain, std::min(depth + 1, sk_X509_num(chain) - 1));
+    X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(const_cast<X509_STORE_CTX*>(ctx));
+    const std::time_t at = X509_VERIFY_PARAM_get_time(param);
+    const bool atGivenTime = (X509_VERIFY_PARAM_get_flags(param) & X509_V_FLAG_USE_CHECK_TIME) != 0;
+    X509_CRL* crl = ChooseCrl(findings->crls, issuer, atGivenTime ? &at : nullptr);
+    if (!crl)
+        return nullptr;
+    STACK_OF(X509_CRL)* found = sk_X509_CRL_new_null();
+    if (found && X509_CRL_up_ref(crl) && !sk_X509_CRL_push(found, crl))
+        X509_CRL_free(crl);
+    if (found && sk_X509_CRL_num(found) == 0) {
+        sk_X509_CRL_free(found);
+        return nullptr;
     }
-    return latest;
+    return found;
 }
 
 X509StorePtr TrustStore()
@@ -145,9 +145,7 @@ X509StorePtr TrustStore()
         return store;
     for (const StoreEntry& root : ReadStoreContent(StoreFolderPath(kRootStore)).entries)
         X509_STORE_add_cert(store.get(), root.certificate.get());
-    const StoreContent ca = ReadStoreContent(StoreFolderPath(kCaStore));
-    for (X509_CRL* crl : LatestCrls(ca.crls))
-        X509_STORE_add_crl(store.get(), crl);
+    X509_STORE_set_lookup_crls(store.get(), IssuersCrl);
     return store;
 }
 
@@ -300,6 +298,7 @@ TrustOutcome CheckTrust(X509* certificate, std::span<X509* const> carried, Trust
     X509_VERIFY_PARAM_set_flags(X509_STORE_CTX_get0_param(ctx.get()),
                                 X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL);
     Findings findings;
+    findings.crls = std::move(ReadStoreContent(StoreFolderPath(kCaStore)).crls);
     X509_STORE_CTX_set_app_data(ctx.get(), &findings);
     X509_STORE_CTX_set_verify_cb(ctx.get(), NoteFinding);
     const bool verified = X509_verify_cert(ctx.get()) == 1 && findings.error == X509_V_OK;

@@ -50,7 +50,7 @@ TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
         "--ocsp");
     EXPECT_EQ(cli({"enhance", "--"}), "--json --help --tsa --level --timeout --ocsp");
     EXPECT_EQ(cli({"sign", "--cosign", "part"}), "partner.cer");
-    EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --extract --signer-cert");
+    EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --revocation --extract --signer-cert");
     EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");
     EXPECT_EQ(cli({"encrypt", "--"}), "--json --help --cert --cert-file --self");
     EXPECT_EQ(cli({"decrypt", "--p"}), "--password-file");

@@ -154,8 +154,8 @@ TEST_F(VerifyDetails, DetailsFollowTheWindowsReport)
     ASSERT_NE(details, std::string::npos) << run.out;
     EXPECT_GT(details, run.out.find("КОНТЕКСТ ЦЕНТРА СЕРТИФИКАЦИИ")) << "after the report";
     EXPECT_NE(run.out.find("Подписавший 1: CN=Test Signer, O=Ordalis Test"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("Доверие: Цепочка ведет к доверенному"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("Путь сертификации:\n   CN=Test Root, O=Ordalis Test\n   CN=Test Intermediate"),
+    EXPECT_NE(run.out.find("   Доверие:          Цепочка ведет к доверенному"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("   Путь сертификации:\n      CN=Test Root, O=Ordalis Test\n      CN=Test Intermediate"),
               std::string::npos)
         << run.out;
 }

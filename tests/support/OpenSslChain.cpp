@@ -161,6 +161,47 @@ std::string OpenSslChain::bundle() const
     return m_folder + "/chain.p7b";
 }
 
+std::string OpenSslChain::intermediateCrlIssuedAgo(const std::string& name, long ageSeconds,
+                                                   long expiredSecondsAgo) const
+{
+    const std::string nextUpdate = expiredSecondsAgo ? " -crl_nextupdate " + CaDate(-expiredSecondsAgo) : "";
+    Run(m_folder + "/intermediate", "ca -config ca.cnf -cert cert.pem -keyfile key.pem -gencrl -crl_lastupdate " +
+                                        CaDate(-ageSeconds) + nextUpdate + " -out '../" + name + "'");
+    return m_folder + "/" + name;
+}
+
+std::string OpenSslChain::forgedIntermediateCrl(const std::string& name, long ageSeconds) const
+{
+    const std::string forger = m_folder + "/forger";
+    if (!std::filesystem::exists(forger + "/cert.pem")) {
+        MakeAuthorityFolder(forger, "90");
+        WriteFile(forger + "/crlnumber", "50\n");
+        MakeOpenSslKey(forger, "key.pem", "gost2012_256");
+        Run(forger, "req -x509 -new -config ca.cnf -key key.pem -subj '/CN=Test Intermediate/O=Ordalis Test' "
+                    "-days 60 -md_gost12_256 -extensions ca_ext -out cert.pem");
+    }
+    Run(forger, "ca -config ca.cnf -cert cert.pem -keyfile key.pem -gencrl -crl_lastupdate " + CaDate(-ageSeconds) +
+                    " -out '../" + name + "'");
+    return m_folder + "/" + name;
+}
+
+std::string OpenSslChain::rekeyIntermediate() const
+{
+    const std::string rekeyed = m_folder + "/rekeyed";
+    MakeAuthorityFolder(rekeyed, "30");
+    WriteFile(rekeyed + "/crlnumber", "40\n");
+    MakeOpenSslKey(rekeyed, "key.pem", "gost2012_256");
+    return Issue(m_folder + "/root", rekeyed + "/key.pem", "/CN=Test Intermediate/O=Ordalis Test", "ca_ext", {},
+                 rekeyed + "/cert.pem");
+}
+
+std::string OpenSslChain::rekeyedIntermediateCrl(const std::string& name, long ageSeconds) const
+{
+    Run(m_folder + "/rekeyed", "ca -config ca.cnf -cert cert.pem -keyfile key.pem -gencrl -crl_lastupdate " +
+                                   CaDate(-ageSeconds) + " -out '../" + name + "'");
+    return m_folder + "/" + name;
+}
+
 std::string WithDamagedSignature(const std::string& folder, const std::string& pemCertificate, const std::string& name)
 {
     Run(folder, "x509 -in '" + pemCertificate + "' -outform DER -out '" + name + "'");

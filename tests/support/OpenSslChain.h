@@ -45,6 +45,18 @@ public:
     // A PKCS#7 bundle (DER .p7b) of the intermediate and the root; returns the file.
     std::string bundle() const;
 
+    // The intermediate's CRL dated ageSeconds ago (so that a later one can be told apart),
+    // and, when expiredSecondsAgo is given, whose next update was that long ago.
+    std::string intermediateCrlIssuedAgo(const std::string& name, long ageSeconds, long expiredSecondsAgo = 0) const;
+    // A CRL that lists nothing, dated ageSeconds ago, signed by a key of its own that
+    // merely calls itself the intermediate: what anyone can make.
+    std::string forgedIntermediateCrl(const std::string& name, long ageSeconds) const;
+    // The intermediate re-keyed under the same name: a new key certified by the root, with
+    // a database of its own (so its CRL lists nothing). Returns the new certificate.
+    std::string rekeyIntermediate() const;
+    // A CRL of the re-keyed intermediate, dated ageSeconds ago.
+    std::string rekeyedIntermediateCrl(const std::string& name, long ageSeconds) const;
+
 private:
     std::string m_folder;
     std::string m_root, m_intermediate, m_signer, m_signerKey;

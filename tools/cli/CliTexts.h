@@ -26,6 +26,12 @@ inline constexpr Text kNoSignatureFound{"No signature found for the file %1 (exp
                                         "Не найдена подпись к файлу %1 (ожидался %1.sig, .p7s, .p7m или .sgn)"};
 inline constexpr Text kExtractNeedsOneSignature{"--extract writes the content of one signature; give one signature",
                                                 "--extract пишет содержимое одной подписи; укажите одну подпись"};
+inline constexpr Text kSignerDoesNotHold{"Signer %1 of %2 (%3) is not valid: %4",
+                                         "Подписавший %1 из %2 (%3) не прошел проверку: %4"};
+inline constexpr Text kRevocationValue{"--revocation takes 'required' or 'optional'",
+                                       "--revocation принимает 'required' или 'optional'"};
+inline constexpr Text kRevocationNeedsTrusted{"--revocation applies to --trusted; give --trusted as well",
+                                              "--revocation относится к --trusted; укажите и --trusted"};
 inline constexpr Text kCosignNeedsOneFile{"--cosign adds a signer to the signature of one file; give one file",
                                           "--cosign добавляет подпись к подписи одного файла; укажите один файл"};
 // "--attached does not go with --cosign: ..."

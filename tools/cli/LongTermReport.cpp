@@ -2,8 +2,6 @@
 
 #include "tools/cli/JsonText.h"
 
-#include <algorithm>
-
 namespace ordalis::cli {
 
 namespace {
@@ -44,11 +42,11 @@ void WriteEvidenceDetails(const SignerEvidence& evidence, TerminalDesktop& deskt
     }
 }
 
-void WriteTrustTime(const SignerTrust& trust, TerminalDesktop& desktop)
+void WriteTrustTime(const SignerVerdict& verdict, TerminalDesktop& desktop)
 {
-    if (trust.provenBy)
-        desktop.detailLine("Проверено на время штампа: " + trust.provenBy->timeText);
-    desktop.detailLine("Сведения об отзыве: " + RevocationSourceWords(trust.revocationSource));
+    if (verdict.provenBy)
+        desktop.detailLine("   Проверено на время штампа: " + verdict.provenBy->timeText);
+    desktop.detailLine("   Сведения об отзыве: " + RevocationSourceWords(verdict.revocationSource));
 }
 
 std::string EvidenceJson(const SignerEvidence& evidence)
@@ -66,18 +64,12 @@ std::string EvidenceJson(const SignerEvidence& evidence)
     return json + "]";
 }
 
-std::string TrustTimeJson(const SignerTrust& trust)
+std::string TrustTimeJson(const SignerVerdict& verdict)
 {
-    std::string json = ",\"revocation_source\":\"" + trust.revocationSource + "\"";
-    if (trust.provenBy)
-        json += ",\"at_time\":" + JsonString(trust.provenBy->timeText);
+    std::string json = ",\"revocation_source\":\"" + verdict.revocationSource + "\"";
+    if (verdict.provenBy)
+        json += ",\"at_time\":" + JsonString(verdict.provenBy->timeText);
     return json;
-}
-
-bool EveryTimestampHolds(const SignerEvidence& evidence)
-{
-    return std::all_of(evidence.timestamps.begin(), evidence.timestamps.end(),
-                       [](const TimestampFinding& stamp) { return stamp.valid(); });
 }
 
 } // namespace ordalis::cli

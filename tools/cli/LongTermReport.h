@@ -4,7 +4,7 @@
 // signer's timestamp proves, and with --details or --json its level, every
 // timestamp and where the revocation answers came from.
 
-#include "cryptomsg/longterm/ProvenTrust.h"
+#include "cryptomsg/operations/SignatureVerdict.h"
 #include "tools/cli/TerminalDesktop.h"
 
 #include <string>
@@ -18,16 +18,13 @@ void ReportProvenTime(const SignerEvidence& evidence, std::size_t signerCount, s
 // The --details lines of one signer's evidence.
 void WriteEvidenceDetails(const SignerEvidence& evidence, TerminalDesktop& desktop);
 
-// The --details lines of the trust verdict's time and revocation source.
-void WriteTrustTime(const SignerTrust& trust, TerminalDesktop& desktop);
+// The --details lines of the time a signer's trust was judged at and its revocation source.
+void WriteTrustTime(const SignerVerdict& verdict, TerminalDesktop& desktop);
 
 // A signer's "level" and "timestamps" fields for --json, each with its leading comma.
 std::string EvidenceJson(const SignerEvidence& evidence);
 
 // The trust's "at_time" and "revocation_source" fields for --json, each with its leading comma.
-std::string TrustTimeJson(const SignerTrust& trust);
-
-// Whether every timestamp the signer carries holds (a signer without any passes).
-bool EveryTimestampHolds(const SignerEvidence& evidence);
+std::string TrustTimeJson(const SignerVerdict& verdict);
 
 } // namespace ordalis::cli

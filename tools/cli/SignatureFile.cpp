@@ -3,6 +3,7 @@
 #include "armour/Armour.h"
 #include "common/ByteBuffer.h"
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/operations/MessageFileForm.h"
 #include "cryptomsg/operations/PemMessage.h"
 #include "cryptomsg/operations/VerifyDetachedSignature.h"
 #include "cryptomsg/store/StoreFileFormats.h"
@@ -43,22 +44,22 @@ std::vector<unsigned char> ReadSignatureFile(const std::string& path) { return R
 
 HeldSignature ReadHeldSignature(const std::string& path)
 {
-    const bool armoured = FirstLineLooksArmoured(path);
+    const bool armouredLine = FirstLineLooksArmoured(path);
     ByteBuffer bytes;
     bytes.loadFromFile(path);
     const std::span<const unsigned char> read(bytes.data(), bytes.length());
     HeldSignature held;
-    if (!armoured && LooksLikePem(read)) {
+    if (BeginsAsPem(read)) {
         held.der = PemMessageDer(read).value_or(std::vector<unsigned char>());
         held.encoding = HeldSignature::Encoding::Pem;
         held.pemLabel = MessageLabel(read);
-    } else if (!armoured) {
-        held.der.assign(read.begin(), read.end());
-    } else {
+    } else if (ReadsAsArmour(armouredLine, read)) {
         ByteBuffer decoded;
         ArmourDecode(bytes, decoded);
         held.der.assign(decoded.data(), decoded.data() + decoded.length());
         held.encoding = HeldSignature::Encoding::Base64;
+    } else {
+        held.der.assign(read.begin(), read.end());
     }
     return held;
 }

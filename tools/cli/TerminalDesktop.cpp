@@ -24,6 +24,12 @@ void TerminalDesktop::detailLine(const std::string& line)
         m_terminal.out << line << '\n';
 }
 
+void TerminalDesktop::explanationLine(const std::string& line)
+{
+    if (!m_json)
+        m_terminal.err << line << '\n';
+}
+
 void TerminalDesktop::showNotice(const std::string& text, NoticeKind kind)
 {
     if (kind == NoticeKind::Info) {

@@ -49,6 +49,9 @@ public:
     // A line after the report (the details); not part of the --json line's messages.
     void detailLine(const std::string& line);
     void addJsonFields(const std::string& fields) { m_log.jsonFields += fields; }
+    // Why a file's outcome is not a success, where the report lines do not say it; to standard
+    // error, and not a failure of the file (the --json fields carry it).
+    void explanationLine(const std::string& line);
 
 private:
     Terminal& m_terminal;

@@ -54,12 +54,27 @@ int RunSign(const CliOptions& options, Batch& batch)
     });
 }
 
+VerdictRules VerdictRulesOf(const CliOptions& options)
+{
+    VerdictRules rules;
+    rules.trusted = options.flag("--trusted");
+    const std::optional<std::string> revocation = options.value("--revocation");
+    if (!revocation)
+        return rules;
+    if (*revocation != "required" && *revocation != "optional")
+        throw UsageError(tools::Say(texts::kRevocationValue));
+    if (!rules.trusted)
+        throw UsageError(tools::Say(texts::kRevocationNeedsTrusted));
+    rules.revocation = *revocation == "required" ? RevocationPolicy::Required : RevocationPolicy::AcceptUnknown;
+    return rules;
+}
+
 int RunVerify(const CliOptions& options, Batch& batch)
 {
     std::vector<Job> jobs;
     for (auto& [file, signature] : VerifyPairs(options.files()))
         jobs.push_back({std::move(file), std::move(signature)});
-    const VerifyChoices choices{options.flag("--details"), options.flag("--trusted"), options.value("--extract"),
+    const VerifyChoices choices{options.flag("--details"), VerdictRulesOf(options), options.value("--extract"),
                                 options.value("--signer-cert")};
     if (choices.extract && jobs.size() != 1)
         throw UsageError(tools::Say(texts::kExtractNeedsOneSignature));

@@ -63,12 +63,16 @@ constexpr std::string_view kVerifyHelp =
     "  FILE.sig, FILE.p7s, FILE.p7m or FILE.sgn lies beside them (the first found), or an\n"
     "  attached signature alone. Signatures may be DER, Base64 or PEM. Prints the report for each.\n"
     "  --details        every signer, the signed attributes and the certificate path after the report\n"
-    "  --trusted        valid only when the signer's chain leads to a root of the ROOT store\n"
-    "                   and is not revoked\n"
+    "  --trusted        valid only when every signer's chain leads to a root of the ROOT store\n"
+    "                   and is not revoked (a link without a current CRL is reported, but accepted)\n"
+    "  --revocation required  with --trusted: a link whose revocation cannot be checked is not\n"
+    "                   trusted either; use it where a current CRL of every CA is at hand\n"
     "  --extract OUT    write the content an attached signature carries to OUT\n"
     "  --signer-cert F  the signer's certificate, for a signature that does not carry it\n"
     "                   (the stores are searched too)\n"
     "  --json           one JSON object per file: signers, signed attributes, trust, reason\n"
+    "  --extract writes nothing unless the signature is valid by every rule given.\n"
+    "  A signature is valid only when every one of its signers is.\n"
     "  Exit status: 0 all valid, 1 a signature is invalid (or untrusted with --trusted),\n"
     "  2 an error, or a signature file that is no signature.\n"
     "Examples:\n"
@@ -137,12 +141,17 @@ constexpr std::string_view kVerifyHelpRu =
     "  лежит ФАЙЛ.sig, ФАЙЛ.p7s, ФАЙЛ.p7m или ФАЙЛ.sgn (первый найденный), или одну прикрепленную\n"
     "  подпись. Подпись может быть в DER, Base64 или PEM. Для каждой печатает отчет.\n"
     "  --details        после отчета: все подписавшие, подписанные атрибуты и путь сертификации\n"
-    "  --trusted        подпись верна, только если цепочка подписавшего ведет к корню хранилища ROOT\n"
-    "                   и не отозвана\n"
+    "  --trusted        подпись верна, только если цепочка каждого подписавшего ведет к корню\n"
+    "                   хранилища ROOT и не отозвана (звено без действующего списка отзыва\n"
+    "                   отмечается, но принимается)\n"
+    "  --revocation required  вместе с --trusted: звено, отзыв которого нельзя проверить, тоже\n"
+    "                   не доверенное; используйте, когда действующие списки отзыва всех ЦС под рукой\n"
     "  --extract ВЫХОД  записать в ВЫХОД содержимое, вложенное в прикрепленную подпись\n"
     "  --signer-cert Ф  сертификат подписавшего для подписи, которая его не содержит\n"
     "                   (хранилища тоже просматриваются)\n"
     "  --json           по объекту JSON на файл: подписавшие, атрибуты, доверие, причина\n"
+    "  --extract ничего не пишет, если подпись не верна по всем заданным правилам.\n"
+    "  Подпись верна, только если верны все ее подписавшие.\n"
     "  Код возврата: 0 все подписи верны, 1 подпись неверна (или без доверия при --trusted),\n"
     "  2 ошибка или файл подписи, который не является подписью.\n"
     "Примеры:\n"
@@ -190,11 +199,11 @@ const std::vector<Verb>& Verbs()
          {{"signed", "подписано"}, {}, {"failed", "не удалось"}},
          RunSign},
         {"verify",
-         {"--details", "--trusted", "--extract", "--signer-cert"},
+         {"--details", "--trusted", "--revocation", "--extract", "--signer-cert"},
          {"ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
-          "[--trusted] [--json]",
+          "[--trusted [--revocation required]] [--json]",
           "ordalis-cli verify ФАЙЛ ПОДПИСЬ | ФАЙЛ... | ПОДПИСЬ [--extract ВЫХОД] [--signer-cert СЕРТ] [--details] "
-          "[--trusted] [--json]"},
+          "[--trusted [--revocation required]] [--json]"},
          {kVerifyHelp, kVerifyHelpRu},
          {{"valid", "верны"}, {"invalid", "неверны"}, {"failed", "не удалось"}},
          RunVerify},
@@ -233,14 +242,13 @@ const Verb* FindVerb(std::string_view name)
 const std::vector<CliOption>& CliOptionList()
 {
     static const std::vector<CliOption> options = {
-        {"--cert", OptionValue::Text},     {"--cert-file", OptionValue::File}, {"--password-file", OptionValue::File},
-        {"--attached", OptionValue::None}, {"--base64", OptionValue::None},    {"--pack", OptionValue::None},
-        {"--json", OptionValue::None},     {"--help", OptionValue::None},      {"--details", OptionValue::None},
-        {"--trusted", OptionValue::None},  {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
-        {"--cades", OptionValue::None},    {"--cosign", OptionValue::File},    {"--self", OptionValue::None},
-        {"--tsa", OptionValue::Text},      {"--level", OptionValue::Text},     {"--timeout", OptionValue::Text},
-        {"--ocsp", OptionValue::Text},
-
+        {"--cert", OptionValue::Text},       {"--cert-file", OptionValue::File}, {"--password-file", OptionValue::File},
+        {"--attached", OptionValue::None},   {"--base64", OptionValue::None},    {"--pack", OptionValue::None},
+        {"--json", OptionValue::None},       {"--help", OptionValue::None},      {"--details", OptionValue::None},
+        {"--trusted", OptionValue::None},    {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
+        {"--cades", OptionValue::None},      {"--cosign", OptionValue::File},    {"--self", OptionValue::None},
+        {"--revocation", OptionValue::Text}, {"--tsa", OptionValue::Text},       {"--level", OptionValue::Text},
+        {"--timeout", OptionValue::Text},    {"--ocsp", OptionValue::Text},
     };
     return options;
 }

@@ -13,6 +13,7 @@
 #include "cryptomsg/store/StoreFileFormats.h"
 #include "cryptomsg/store/StoreNames.h"
 #include "tools/cli/CliTabs.h"
+#include "tools/cli/CliTexts.h"
 #include "tools/cli/JsonText.h"
 #include "tools/cli/LongTermReport.h"
 #include "tools/cli/SignatureFile.h"
@@ -58,134 +59,116 @@ std::vector<X509*> Borrowed(const std::vector<X509Ptr>& certificates)
     return pointers;
 }
 
-const char* Verdict(const SignerReport& signer) { return signer.valid() ? "valid" : "invalid"; }
-
-SignatureFailure FirstFailure(const SignatureReport& report)
+std::string TrustJson(const TrustOutcome& trust, const SignerVerdict& verdict)
 {
-    if (report.failure != SignatureFailure::None)
-        return report.failure;
-    return report.signers.empty() ? SignatureFailure::NoSignerCertificate : report.signers[0].failure;
-}
-
-const SignerEvidence* EvidenceOf(const std::vector<SignerEvidence>& evidence, const SignerReport& signer)
-{
-    return signer.index < evidence.size() ? &evidence[signer.index] : nullptr;
-}
-
-std::string SignerJson(const SignerReport& signer, const SignerEvidence* evidence)
-{
-    std::string json = "{\"index\":" + std::to_string(signer.index) + ",\"subject\":" + JsonString(signer.subject) +
-                       ",\"issuer\":" + JsonString(signer.issuer) + ",\"serial\":" + JsonString(signer.serialHex) +
-                       ",\"verdict\":\"" + Verdict(signer) + "\"";
-    if (!signer.valid())
-        json += ",\"reason\":" + JsonString(SignatureFailureText(signer.failure)) + ",\"reason_code\":\"" +
-                SignatureFailureCode(signer.failure) + "\"";
-    if (signer.attributes) {
-        const SignedAttributes& a = *signer.attributes;
-        json += ",\"signed_attributes\":{\"content_type\":" + JsonString(a.contentType) +
-                ",\"message_digest_matched\":" + (a.digestMatched ? "true" : "false");
-        if (!a.signingTime.empty())
-            json += ",\"signing_time\":" + JsonString(a.signingTime);
-        if (a.signingCertificateMatched)
-            json +=
-                std::string(",\"signing_certificate_matched\":") + (*a.signingCertificateMatched ? "true" : "false");
-        json += "}";
-    }
-    if (evidence)
-        json += EvidenceJson(*evidence);
-    return json + "}";
-}
-
-std::string PathSubjects(const TrustOutcome& trust, std::vector<std::string>& subjects)
-{
+    std::vector<std::string> subjects;
     for (const X509Ptr& link : trust.path)
         subjects.push_back(FormatName(X509_get_subject_name(link.get()), NameStyle::ShortName));
-    return JsonArray(subjects);
-}
-
-std::string TrustJson(const SignerTrust& signerTrust)
-{
-    const TrustOutcome& trust = signerTrust.outcome;
-    std::vector<std::string> subjects;
     std::string json = "{\"verdict\":\"" + std::string(TrustVerdictCode(trust.verdict)) +
-                       "\",\"text\":" + JsonString(TrustSentence(trust)) + ",\"path\":" + PathSubjects(trust, subjects);
+                       "\",\"text\":" + JsonString(TrustSentence(trust)) + ",\"path\":" + JsonArray(subjects);
     if (trust.link >= 0)
         json += ",\"link\":" + std::to_string(trust.link);
     if (!trust.revokedOn.empty())
         json += ",\"revoked_on\":" + JsonString(trust.revokedOn);
-    return json + TrustTimeJson(signerTrust) + "}";
+    return json + TrustTimeJson(verdict) + "}";
 }
 
-std::string ReportJson(const SignatureReport& report, const std::optional<SignerTrust>& trust,
-                       const std::vector<SignerEvidence>& evidence)
+std::string ReasonJson(const std::string& code, const std::string& text)
 {
-    std::string json = ",\"signers\":[";
-    for (std::size_t i = 0; i < report.signers.size(); ++i)
-        json += (i ? "," : "") + SignerJson(report.signers[i], EvidenceOf(evidence, report.signers[i]));
+    return code.empty() ? std::string() : ",\"reason\":" + JsonString(text) + ",\"reason_code\":" + JsonString(code);
+}
+
+std::string AttributesJson(const SignedAttributes& a)
+{
+    std::string json = "{\"content_type\":" + JsonString(a.contentType) +
+                       ",\"message_digest_matched\":" + (a.digestMatched ? "true" : "false");
+    if (!a.signingTime.empty())
+        json += ",\"signing_time\":" + JsonString(a.signingTime);
+    if (a.signingCertificateMatched)
+        json += std::string(",\"signing_certificate_matched\":") + (*a.signingCertificateMatched ? "true" : "false");
+    return json + "}";
+}
+
+std::string SignerJson(const SignerReport& signer, const SignerVerdict& verdict)
+{
+    std::string json = "{\"index\":" + std::to_string(signer.index) + ",\"subject\":" + JsonString(signer.subject) +
+                       ",\"issuer\":" + JsonString(signer.issuer) + ",\"serial\":" + JsonString(signer.serialHex) +
+                       ",\"signature\":\"" + (signer.valid() ? "valid" : "invalid") + "\",\"verdict\":\"" +
+                       (verdict.valid ? "valid" : "invalid") + "\"" +
+                       ReasonJson(verdict.reasonCode, verdict.reasonText);
+    if (signer.attributes)
+        json += ",\"signed_attributes\":" + AttributesJson(*signer.attributes);
+    if (verdict.evidence)
+        json += EvidenceJson(*verdict.evidence);
+    if (verdict.trust)
+        json += ",\"trust\":" + TrustJson(*verdict.trust, verdict);
+    return json + "}";
+}
+
+std::string VerdictJson(const SignatureVerdict& verdict)
+{
+    std::string json = ",\"verdict\":\"" + std::string(verdict.valid ? "valid" : "invalid") + "\",\"signers\":[";
+    for (std::size_t i = 0; i < verdict.signers.size(); ++i)
+        json += (i ? "," : "") + SignerJson(verdict.report.signers[i], verdict.signers[i]);
     json += "]";
-    if (trust)
-        json += ",\"trust\":" + TrustJson(*trust);
-    const SignatureFailure failure = FirstFailure(report);
-    if (failure != SignatureFailure::None)
-        json += ",\"reason\":" + JsonString(SignatureFailureText(failure)) + ",\"reason_code\":\"" +
-                SignatureFailureCode(failure) + "\"";
-    return json;
+    // The first signer's trust, as the window's certificate view shows it.
+    if (!verdict.signers.empty() && verdict.signers[0].trust)
+        json += ",\"trust\":" + TrustJson(*verdict.signers[0].trust, verdict.signers[0]);
+    if (verdict.failedSigner)
+        json += ",\"failed_signer\":" + std::to_string(*verdict.failedSigner);
+    return json + ReasonJson(verdict.reasonCode, verdict.reasonText);
 }
 
-void WriteDetails(const SignatureReport& report, const std::optional<SignerTrust>& signerTrust,
-                  const std::vector<SignerEvidence>& evidence, TerminalDesktop& desktop)
+void WriteSignerDetails(const SignerReport& signer, const SignerVerdict& verdict, TerminalDesktop& desktop)
 {
-    desktop.detailLine("Подписавших: " + std::to_string(report.signers.size()));
-    for (const SignerReport& signer : report.signers) {
-        desktop.detailLine("Подписавший " + std::to_string(signer.index + 1) + ": " + signer.subject);
-        desktop.detailLine("   Издатель:         " + signer.issuer);
-        desktop.detailLine("   Серийный номер:   " + signer.serialHex);
-        desktop.detailLine("   Подпись:          " +
-                           (signer.valid() ? std::string("верна") : SignatureFailureText(signer.failure)));
-        if (signer.attributes) {
-            desktop.detailLine("   Тип содержимого:  " + signer.attributes->contentType);
-            desktop.detailLine(std::string("   Хэш содержимого:  ") +
-                               (signer.attributes->digestMatched ? "совпадает" : "не совпадает"));
-            if (!signer.attributes->signingTime.empty())
-                desktop.detailLine("   Время подписания: " + signer.attributes->signingTime);
-            if (const std::optional<bool> matched = signer.attributes->signingCertificateMatched)
-                desktop.detailLine(std::string("   Ссылка на сертификат подписавшего: ") +
-                                   (*matched ? "совпадает" : "не совпадает"));
-        }
-        if (const SignerEvidence* found = EvidenceOf(evidence, signer))
-            WriteEvidenceDetails(*found, desktop);
+    desktop.detailLine("Подписавший " + std::to_string(signer.index + 1) + ": " + signer.subject);
+    desktop.detailLine("   Издатель:         " + signer.issuer);
+    desktop.detailLine("   Серийный номер:   " + signer.serialHex);
+    desktop.detailLine("   Подпись:          " +
+                       (signer.valid() ? std::string("верна") : SignatureFailureText(signer.failure)));
+    if (signer.attributes) {
+        desktop.detailLine("   Тип содержимого:  " + signer.attributes->contentType);
+        desktop.detailLine(std::string("   Хэш содержимого:  ") +
+                           (signer.attributes->digestMatched ? "совпадает" : "не совпадает"));
+        if (!signer.attributes->signingTime.empty())
+            desktop.detailLine("   Время подписания: " + signer.attributes->signingTime);
+        if (const std::optional<bool> matched = signer.attributes->signingCertificateMatched)
+            desktop.detailLine(std::string("   Ссылка на сертификат подписавшего: ") +
+                               (*matched ? "совпадает" : "не совпадает"));
     }
-    if (!signerTrust)
+    if (verdict.evidence)
+        WriteEvidenceDetails(*verdict.evidence, desktop);
+    if (!verdict.trust)
         return;
-    const TrustOutcome* trust = &signerTrust->outcome;
-    desktop.detailLine("Доверие: " + TrustSentence(*trust));
-    WriteTrustTime(*signerTrust, desktop);
-    desktop.detailLine("Путь сертификации:");
-    for (auto link = trust->path.rbegin(); link != trust->path.rend(); ++link)
-        desktop.detailLine("   " + FormatName(X509_get_subject_name(link->get()), NameStyle::ShortName));
+    desktop.detailLine("   Доверие:          " + TrustSentence(*verdict.trust));
+    WriteTrustTime(verdict, desktop);
+    desktop.detailLine("   Путь сертификации:");
+    for (auto link = verdict.trust->path.rbegin(); link != verdict.trust->path.rend(); ++link)
+        desktop.detailLine("      " + FormatName(X509_get_subject_name(link->get()), NameStyle::ShortName));
 }
 
-// Judged at the time the signer's timestamp proves, when it has one.
-std::optional<SignerTrust> TrustOfFirstSigner(const SignatureReport& report,
-                                              const std::vector<SignerEvidence>& evidence)
+void WriteDetails(const SignatureVerdict& verdict, TerminalDesktop& desktop)
 {
-    if (report.signers.empty() || !report.signers[0].certificate)
-        return std::nullopt;
-    const SignerEvidence none;
-    const SignerEvidence* found = EvidenceOf(evidence, report.signers[0]);
-    return JudgeSignerTrust(report.signers[0].certificate.get(), Borrowed(report.carried), found ? *found : none);
+    desktop.detailLine("Подписавших: " + std::to_string(verdict.signers.size()));
+    for (std::size_t i = 0; i < verdict.signers.size(); ++i)
+        WriteSignerDetails(verdict.report.signers[i], verdict.signers[i], desktop);
 }
 
-bool TrustAccepted(const std::optional<SignerTrust>& trust, const SignatureReport& report,
-                   const std::vector<SignerEvidence>& evidence)
+// The report lines speak of the first signer only; a later signer that fails,
+// or a trust that is refused, is said apart so that exit status 1 has a reason.
+void SayWhichSignerFailed(const SignatureVerdict& verdict, TerminalDesktop& desktop)
 {
-    // A timestamp that does not hold breaks what the signature claims about its time.
-    const SignerEvidence* found = report.signers.empty() ? nullptr : EvidenceOf(evidence, report.signers[0]);
-    if (found && !EveryTimestampHolds(*found))
-        return false;
-    // A missing CRL is reported, but does not by itself make the signature invalid.
-    return trust && (trust->outcome.verdict == TrustVerdict::Trusted ||
-                     trust->outcome.verdict == TrustVerdict::RevocationUnknown);
+    if (!verdict.failedSigner)
+        return;
+    const std::size_t index = *verdict.failedSigner;
+    const SignerReport& signer = verdict.report.signers[index];
+    if (index == 0 && !signer.valid())
+        return; // "X - Подпись математически не верна" has said it
+
+    const std::string who = signer.subject.empty() ? signer.issuer + " " + signer.serialHex : signer.subject;
+    desktop.explanationLine(
+        tools::Say(texts::kSignerDoesNotHold,
+                   {std::to_string(index + 1), std::to_string(verdict.signers.size()), who, verdict.reasonText}));
 }
 
 } // namespace
@@ -200,7 +183,7 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
         content = FileContent::load(file);
     const ByteView contentView = content ? ByteView(content->data(), content->length()) : ByteView();
     const std::vector<X509Ptr> atHand = CertificatesAtHand(choices);
-    const SignatureReport report = ExamineSignature(der, content ? &contentView : nullptr, Borrowed(atHand));
+    SignatureReport report = ExamineSignature(der, content ? &contentView : nullptr, Borrowed(atHand));
 
     CliVerifyTab tab(file, signature, desktop);
     CertContextPtr signer;
@@ -208,26 +191,27 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
         signer.reset(NewCertContext(Referenced(report.signers[0].certificate.get()), nullptr));
     BeginVerificationReport(tab);
     ReportVerification(signer.get(), tab, desktop);
-    const std::vector<SignerEvidence> evidence = ExamineMessageEvidence(der);
+    std::vector<SignerEvidence> evidence = ExamineMessageEvidence(der);
     for (const SignerReport& each : report.signers)
         if (each.valid() && each.index < evidence.size())
             ReportProvenTime(evidence[each.index], report.signers.size(), each.index, desktop);
     if (report.failure == SignatureFailure::NotASignature) {
-        desktop.addJsonFields(ReportJson(report, std::nullopt, evidence));
+        desktop.addJsonFields(VerdictJson(JudgeSignature(std::move(report), choices.rules)));
         throw Error("Файл \"" + signature + "\" не является подписью");
     }
     if (attachedAlone && !report.embeddedContent)
         throw Error("Подпись \"" + signature + "\" не содержит подписанного файла; укажите его перед подписью");
 
-    const std::optional<SignerTrust> trust = TrustOfFirstSigner(report, evidence);
+    const SignatureVerdict verdict = JudgeSignature(std::move(report), choices.rules, std::move(evidence));
     if (choices.details)
-        WriteDetails(report, trust, evidence, desktop);
-    desktop.addJsonFields(ReportJson(report, trust, evidence));
+        WriteDetails(verdict, desktop);
+    desktop.addJsonFields(VerdictJson(verdict));
+    SayWhichSignerFailed(verdict, desktop);
 
-    OperationResult result{report.firstSignerValid() && (!choices.trusted || TrustAccepted(trust, report, evidence)),
-                           {}};
-    if (choices.extract && report.embeddedContent && report.firstSignerValid()) {
-        SaveFileAtomically(*choices.extract, *report.embeddedContent);
+    OperationResult result{verdict.valid, {}};
+    // Content is handed out only for a signature that holds by every rule asked for.
+    if (choices.extract && verdict.report.embeddedContent && verdict.valid) {
+        SaveFileAtomically(*choices.extract, *verdict.report.embeddedContent);
         result.outputs.push_back(*choices.extract);
     }
     return result;
