@@ -21,6 +21,8 @@ struct LongTermRequest {
     LongTermLevel level = LongTermLevel::T;
     // The OCSP responder to ask about every link, instead of the one each certificate names.
     std::optional<std::string> ocspUrl;
+    // Fetch a link's CRL from its distribution points when the CA store has no current one.
+    bool fetchCrls = false;
 };
 
 } // namespace ordalis

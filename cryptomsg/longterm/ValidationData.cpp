@@ -2,6 +2,7 @@
 
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/longterm/CertificatePaths.h"
+#include "cryptomsg/longterm/CrlFetching.h"
 #include "cryptomsg/longterm/LongTermOssl.h"
 #include "cryptomsg/longterm/OcspClient.h"
 #include "cryptomsg/longterm/RevocationAnswers.h"
@@ -34,6 +35,7 @@ struct Gathered {
     std::vector<RevocationRefSource> revocation; // beside certificates
     std::vector<X509_CRL*> crls;                 // each once
     std::vector<OcspBasicPtr> ocsp;
+    std::vector<X509CrlPtr> fetched; // from distribution points
 };
 
 // Where the revocation answers come from.
@@ -73,7 +75,19 @@ bool AddOcspAnswer(Gathered& gathered, RevocationRefSource& source, X509* certif
 void AddCrl(Gathered& gathered, RevocationRefSource& source, X509* certificate, X509* issuer, const Sources& sources,
             const std::optional<ServiceError>& ocspFailure)
 {
-    const RevocationAnswer answer = CrlAnswerAt(certificate, issuer, sources.crls, sources.when);
+    // The lists fetched for earlier links count for later ones of the same issuer.
+    std::vector<X509_CRL*> atHand(sources.crls.begin(), sources.crls.end());
+    for (const X509CrlPtr& crl : gathered.fetched)
+        atHand.push_back(crl.get());
+    RevocationAnswer answer = CrlAnswerAt(certificate, issuer, atHand, sources.when);
+    if (answer.state == RevocationState::Unknown && sources.request.fetchCrls) {
+        std::vector<X509_CRL*> fetched;
+        for (X509CrlPtr& crl : FetchCrls(certificate, issuer, sources.request.tsa.timeoutSeconds)) {
+            fetched.push_back(crl.get());
+            gathered.fetched.push_back(std::move(crl));
+        }
+        answer = CrlAnswerAt(certificate, issuer, fetched, sources.when);
+    }
     if (answer.state == RevocationState::Revoked)
         ThrowRevoked(certificate, answer);
     if (answer.state == RevocationState::Unknown) {
@@ -81,7 +95,7 @@ void AddCrl(Gathered& gathered, RevocationRefSource& source, X509* certificate, 
         if (ocspFailure)
             throw *ocspFailure;
         throw Error("Нет действующего списка отзыва для сертификата " + Subject(certificate) +
-                    ": импортируйте его в хранилище CA");
+                    ": импортируйте его в хранилище CA или укажите --fetch-crls");
     }
     source.crls.push_back(answer.crl);
     if (std::find(gathered.crls.begin(), gathered.crls.end(), answer.crl) == gathered.crls.end())

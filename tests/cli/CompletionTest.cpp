@@ -47,8 +47,8 @@ TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
     EXPECT_EQ(
         cli({"sign", "--"}),
         "--json --help --cert --attached --base64 --pack --password-file --cades --cosign --tsa --level --timeout "
-        "--ocsp");
-    EXPECT_EQ(cli({"enhance", "--"}), "--json --help --tsa --level --timeout --ocsp");
+        "--ocsp --fetch-crls");
+    EXPECT_EQ(cli({"enhance", "--"}), "--json --help --tsa --level --timeout --ocsp --fetch-crls");
     EXPECT_EQ(cli({"sign", "--cosign", "part"}), "partner.cer");
     EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --revocation --extract --signer-cert");
     EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");

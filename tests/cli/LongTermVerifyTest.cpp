@@ -45,14 +45,20 @@ std::string Encode(CMS_ContentInfo* cms)
 
 CMS_SignerInfo* FirstSigner(CMS_ContentInfo* cms) { return sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(cms), 0); }
 
-// A chain whose signer's certificate was valid from four hours ago to one hour ago.
-ChainOptions ExpiredSignerChain()
+// Authorities valid from five hours ago, so that a timestamp can prove a time hours back.
+ChainOptions AuthoritiesFromHoursAgo(const ValidityWindow& signer)
 {
     ChainOptions options;
-    options.root = ValidityWindow{-5 * kHour, 30L * 24 * kHour};
     options.intermediate = {-5 * kHour, 30L * 24 * kHour};
-    options.signer = {-4 * kHour, -kHour};
+    options.signer = signer;
     return options;
+}
+
+ChainExtras RootFromHoursAgo()
+{
+    ChainExtras extras;
+    extras.root = ValidityWindow{-5 * kHour, 30L * 24 * kHour};
+    return extras;
 }
 
 std::string Thumbprint(const std::string& pemCertificate)
@@ -74,7 +80,7 @@ std::string Thumbprint(const std::string& pemCertificate)
 class LongTermVerifyOf : public ::testing::Test {
 protected:
     explicit LongTermVerifyOf(const ChainOptions& options)
-        : chain(store.path("chain"), options),
+        : chain(store.path("chain"), options, RootFromHoursAgo()),
           tsaKeys(chain.issueService("tsa", "/CN=Test TSA/O=Ordalis Test", OpenSslChain::ServiceKind::Timestamping,
                                      {-5 * kHour, 30L * 24 * kHour})),
           tsa(tsaKeys.certificate, tsaKeys.key)
@@ -117,24 +123,16 @@ protected:
     TestTsa tsa;
 };
 
-// The signer's certificate expired an hour ago.
+// The signer's certificate was valid from four hours ago to one hour ago.
 class LongTermVerify : public LongTermVerifyOf {
 protected:
-    LongTermVerify() : LongTermVerifyOf(ExpiredSignerChain()) {}
+    LongTermVerify() : LongTermVerifyOf(AuthoritiesFromHoursAgo({-4 * kHour, -kHour})) {}
 };
 
 // The signer's certificate is valid from an hour ago for a month.
 class CurrentSigner : public LongTermVerifyOf {
 protected:
-    CurrentSigner() : LongTermVerifyOf(CurrentChain()) {}
-
-    static ChainOptions CurrentChain()
-    {
-        ChainOptions options;
-        options.root = ValidityWindow{-5 * kHour, 30L * 24 * kHour};
-        options.intermediate = {-5 * kHour, 30L * 24 * kHour};
-        return options;
-    }
+    CurrentSigner() : LongTermVerifyOf(AuthoritiesFromHoursAgo({})) {}
 };
 
 TEST_F(LongTermVerify, XLongSignatureOutlivesItsCertificateAndTheCaStore)

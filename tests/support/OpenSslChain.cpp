@@ -93,18 +93,19 @@ std::string Issue(const std::string& issuerFolder, const std::string& key, const
 
 } // namespace
 
-OpenSslChain::OpenSslChain(const std::string& folder, const ChainOptions& options) : m_folder(folder)
+OpenSslChain::OpenSslChain(const std::string& folder, const ChainOptions& options, const ChainExtras& extras)
+    : m_folder(folder)
 {
     const std::string root = folder + "/root", intermediate = folder + "/intermediate";
     MakeAuthorityFolder(root, "10");
     MakeAuthorityFolder(intermediate, "20");
     MakeOpenSslKey(root, "key.pem", "gost2012_256");
-    if (options.root) {
+    if (extras.root) {
         // Only `openssl ca` sets a start date; the root then signs itself through its own database.
         Run(root, "req -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -out root.csr");
         Run(root, "ca -config ca.cnf -batch -notext -selfsign -keyfile key.pem -in root.csr -extensions ca_ext "
                   "-startdate " +
-                      CaDate(options.root->fromSeconds) + " -enddate " + CaDate(options.root->toSeconds) +
+                      CaDate(extras.root->fromSeconds) + " -enddate " + CaDate(extras.root->toSeconds) +
                       " -out cert.pem");
     } else {
         Run(root, "req -x509 -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -days 60 "
@@ -116,7 +117,17 @@ OpenSslChain::OpenSslChain(const std::string& folder, const ChainOptions& option
           intermediate + "/cert.pem");
     m_intermediate = intermediate + "/cert.pem";
     m_signerKey = MakeOpenSslKey(folder, "signer.key", "gost2012_256");
-    m_signer = Issue(intermediate, m_signerKey, "/CN=Test Signer/O=Ordalis Test", "signer_ext", options.signer,
+    std::string signerExtensions = "signer_ext";
+    if (!extras.signerCrlUrl.empty()) {
+        signerExtensions = "signer_cdp_ext";
+        WriteFile(intermediate + "/ca.cnf", ReadFile(intermediate + "/ca.cnf") +
+                                                "[signer_cdp_ext]\nbasicConstraints = CA:FALSE\n"
+                                                "keyUsage = critical,digitalSignature,nonRepudiation\n"
+                                                "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid\n"
+                                                "crlDistributionPoints = URI:" +
+                                                extras.signerCrlUrl + "\n");
+    }
+    m_signer = Issue(intermediate, m_signerKey, "/CN=Test Signer/O=Ordalis Test", signerExtensions, options.signer,
                      folder + "/signer.pem");
 }
 

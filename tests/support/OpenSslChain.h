@@ -14,9 +14,14 @@ struct ValidityWindow {
 };
 
 struct ChainOptions {
-    std::optional<ValidityWindow> root; // default: from now, for 60 days
     ValidityWindow intermediate;
     ValidityWindow signer;
+};
+
+// What only some chains need (set by name: ChainOptions is initialised by designation).
+struct ChainExtras {
+    std::optional<ValidityWindow> root; // default: from now, for 60 days
+    std::string signerCrlUrl;           // a CRL distribution point the signer's certificate names, when not empty
 };
 
 // A root → intermediate → signer chain of GOST R 34.10-2012 256-bit keys made by
@@ -24,7 +29,7 @@ struct ChainOptions {
 // authority so that it can revoke and issue CRLs). All files live in folder.
 class OpenSslChain {
 public:
-    explicit OpenSslChain(const std::string& folder, const ChainOptions& options = {});
+    explicit OpenSslChain(const std::string& folder, const ChainOptions& options = {}, const ChainExtras& extras = {});
 
     const std::string& root() const { return m_root; }
     const std::string& intermediate() const { return m_intermediate; }

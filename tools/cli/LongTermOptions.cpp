@@ -35,7 +35,7 @@ std::optional<LongTermRequest> LongTermRequestFrom(const CliOptions& options)
 {
     const std::optional<std::string> tsa = options.value("--tsa");
     if (!tsa) {
-        for (const char* needsTsa : {"--level", "--timeout", "--ocsp"})
+        for (const char* needsTsa : {"--level", "--timeout", "--ocsp", "--fetch-crls"})
             if (options.flag(needsTsa))
                 throw UsageError(tools::Say(texts::kNeedsTsa, {needsTsa}));
         return std::nullopt;
@@ -44,6 +44,7 @@ std::optional<LongTermRequest> LongTermRequestFrom(const CliOptions& options)
     request.tsa = {*tsa, TimeoutFrom(options.value("--timeout"))};
     request.level = LevelFrom(options.value("--level"));
     request.ocspUrl = options.value("--ocsp");
+    request.fetchCrls = options.flag("--fetch-crls");
     return request;
 }
 

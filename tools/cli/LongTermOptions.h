@@ -13,7 +13,7 @@ namespace ordalis::cli {
 
 struct CliOptions;
 
-// What --tsa, --level, --timeout and --ocsp ask for; nothing
+// What --tsa, --level, --timeout, --ocsp and --fetch-crls ask for; nothing
 // without --tsa. Throws UsageError for a level or timeout it cannot read, or
 // for those options without --tsa.
 std::optional<LongTermRequest> LongTermRequestFrom(const CliOptions& options);

@@ -28,6 +28,8 @@ constexpr std::string_view kSignHelp =
     "  --timeout S      seconds to wait for the authority and responders (default 30)\n"
     "  --ocsp URL       with xlt1: the OCSP responder to ask about each link (else the one each\n"
     "                   certificate names); a link it cannot answer for takes the CA store's CRL\n"
+    "  --fetch-crls     with xlt1: a link without a current CRL in CA takes one from its CRL\n"
+    "                   distribution points (kept in CA when its issuer is in ROOT or CA)\n"
     "  --password-file F  first line of F is the key's password (else asked once per key)\n"
     "  --json           one JSON object per file on standard output\n"
     "Examples:\n"
@@ -38,7 +40,7 @@ constexpr std::string_view kSignHelp =
     "  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --tsa http://tsa.example/tsp --level xlt1\n";
 
 constexpr std::string_view kEnhanceHelp =
-    "ordalis-cli enhance SIGNATURE... --tsa URL [--level t|xlt1] [--ocsp URL] [--timeout S] [--json]\n"
+    "ordalis-cli enhance SIGNATURE... --tsa URL [--level t|xlt1] [--ocsp URL] [--fetch-crls] [--timeout S] [--json]\n"
     "  Raises every signer of each CAdES signature file to CAdES-T (a timestamp over its signature)\n"
     "  or, with --level xlt1, to CAdES-X Long Type 1; what a signer already has is kept, and the\n"
     "  file keeps its form and encoding. Every signer must hold over its signed attributes.\n"
@@ -47,7 +49,7 @@ constexpr std::string_view kEnhanceHelp =
     "  ordalis-cli enhance *.sig --tsa http://tsa.example/tsp --level xlt1\n";
 
 constexpr std::string_view kEnhanceHelpRu =
-    "ordalis-cli enhance ПОДПИСЬ... --tsa URL [--level t|xlt1] [--ocsp URL] [--timeout С] [--json]\n"
+    "ordalis-cli enhance ПОДПИСЬ... --tsa URL [--level t|xlt1] [--ocsp URL] [--fetch-crls] [--timeout С] [--json]\n"
     "  Дополняет каждого подписавшего в файлах подписей CAdES до CAdES-T (штамп времени на подпись)\n"
     "  или, с --level xlt1, до CAdES-X Long Type 1; то, что у подписавшего уже есть, сохраняется,\n"
     "  файл сохраняет свой вид и кодировку. Подпись каждого подписавшего должна быть верна.\n"
@@ -124,6 +126,8 @@ constexpr std::string_view kSignHelpRu =
     "  --timeout С      сколько секунд ждать ответа служб (по умолчанию 30)\n"
     "  --ocsp URL       с xlt1: служба OCSP для каждого звена (иначе та, что указана в сертификате);\n"
     "                   для звена, о котором она не ответит, берется список отзыва хранилища CA\n"
+    "  --fetch-crls     с xlt1: звено без действующего списка отзыва в CA берет его из точек\n"
+    "                   распространения (он сохраняется в CA, если издатель есть в ROOT или CA)\n"
     "  --password-file Ф  пароль ключа в первой строке файла Ф (иначе спрашивается один раз для ключа)\n"
     "  --json           по одному объекту JSON на файл в стандартный вывод\n"
     "Примеры:\n"
@@ -190,7 +194,7 @@ const std::vector<Verb>& Verbs()
     static const std::vector<Verb> verbs = {
         {"sign",
          {"--cert", "--attached", "--base64", "--pack", "--password-file", "--cades", "--cosign", "--tsa", "--level",
-          "--timeout", "--ocsp"},
+          "--timeout", "--ocsp", "--fetch-crls"},
          {"ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign SIG] "
           "[--tsa URL [--level t|xlt1]] [--password-file F] [--json]",
           "ordalis-cli sign ФАЙЛ... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign ПОДПИСЬ] "
@@ -208,7 +212,7 @@ const std::vector<Verb>& Verbs()
          {{"valid", "верны"}, {"invalid", "неверны"}, {"failed", "не удалось"}},
          RunVerify},
         {"enhance",
-         {"--tsa", "--level", "--timeout", "--ocsp"},
+         {"--tsa", "--level", "--timeout", "--ocsp", "--fetch-crls"},
          {"ordalis-cli enhance SIGNATURE... --tsa URL [--level t|xlt1] [--timeout S] [--json]",
           "ordalis-cli enhance ПОДПИСЬ... --tsa URL [--level t|xlt1] [--timeout С] [--json]"},
          {kEnhanceHelp, kEnhanceHelpRu},
@@ -248,7 +252,7 @@ const std::vector<CliOption>& CliOptionList()
         {"--trusted", OptionValue::None},    {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
         {"--cades", OptionValue::None},      {"--cosign", OptionValue::File},    {"--self", OptionValue::None},
         {"--revocation", OptionValue::Text}, {"--tsa", OptionValue::Text},       {"--level", OptionValue::Text},
-        {"--timeout", OptionValue::Text},    {"--ocsp", OptionValue::Text},
+        {"--timeout", OptionValue::Text},    {"--ocsp", OptionValue::Text},      {"--fetch-crls", OptionValue::None},
     };
     return options;
 }

@@ -1,10 +1,12 @@
-// Revocation answers from an OCSP responder on loopback in CAdES-X Long Type 1
-// signatures: what is asked, what is kept, and answers that must not count.
+// Revocation answers for CAdES-X Long Type 1 signatures from an OCSP responder
+// and a CRL distribution point on loopback: what is asked, what is kept, and
+// answers that must not count.
 
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/ChainInStores.h"
+#include "tests/support/LoopbackHttp.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/ScopedLanguage.h"
@@ -95,6 +97,83 @@ TEST_F(OcspAnswers, AnswerSignedByAKeyTheIssuerDidNotAuthoriseDoesNotCount)
     const CliRun run = signXLong(impostor.url());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("failed its check"), std::string::npos) << run.err;
+    EXPECT_FALSE(FileExists(file("contract.txt.sig")));
+}
+
+// The signer's certificate names a distribution point served on loopback; CA holds only the root's CRL.
+class FetchedCrls : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(EnsureGostEngine());
+        WriteFile(file("contract.txt"), "Contract between the parties\r\n");
+        TrustChainRoot(chain);
+        ImportFile(chain.rootCrl(), {}, "CA");
+        ImportFile(chain.signer(), {});
+        ImportFile(chain.signerKey(), {});
+    }
+
+    std::string file(const std::string& name) const { return store.path(name); }
+
+    ChainExtras withDistributionPoint()
+    {
+        ChainExtras extras;
+        extras.signerCrlUrl = point.url("/intermediate.crl");
+        return extras;
+    }
+
+    void serve(const std::string& pemCrl)
+    {
+        const std::string der = file("served.der");
+        ASSERT_EQ(RunOpenSsl(store.path(""), "crl -in '" + pemCrl + "' -outform DER -out served.der", nullptr, false),
+                  0);
+        served = ReadFile(der);
+    }
+
+    std::size_t crlsInCa() const
+    {
+        std::size_t count = 0;
+        for (const std::string& name : ListFolder(store.dataHome() + "/ordalis/certstore/CA"))
+            count += name.size() > 4 && name.substr(name.size() - 4) == ".crl" ? 1 : 0;
+        return count;
+    }
+
+    CliRun signXLong(bool fetch)
+    {
+        std::vector<std::string> args = {
+            "sign", file("contract.txt"), "--cert", "Test Signer", "--cades", "--tsa", tsa.url(), "--level", "xlt1"};
+        if (fetch)
+            args.push_back("--fetch-crls");
+        return RunCliCaptured(args);
+    }
+
+    ScopedLanguage english{"C"};
+    TestStore store;
+    std::string served;
+    LoopbackHttpServer point{[this](const std::string&, const std::string&) {
+        return std::optional<LoopbackHttpServer::Answer>({"application/pkix-crl", served});
+    }};
+    OpenSslChain chain{store.path("chain"), {}, withDistributionPoint()};
+    PemPair tsaKeys = chain.issueService("tsa", "/CN=Test TSA/O=Ordalis Test", OpenSslChain::ServiceKind::Timestamping);
+    TestTsa tsa{tsaKeys.certificate, tsaKeys.key};
+};
+
+TEST_F(FetchedCrls, AListTheIssuerSignedIsFetchedUsedAndKept)
+{
+    serve(chain.intermediateCrl());
+    EXPECT_EQ(signXLong(false).status, 2) << "without --fetch-crls the link has no list";
+    const CliRun run = signXLong(true);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(crlsInCa(), 2u) << "the root's, and the intermediate's fetched";
+}
+
+TEST_F(FetchedCrls, AListSignedByAnotherKeyIsNeitherUsedNorKept)
+{
+    serve(chain.rootCrl("other.crl")); // signed by the root, not by the signer's issuer
+    const CliRun run = signXLong(true);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Test Signer"), std::string::npos) << run.err;
+    EXPECT_EQ(crlsInCa(), 1u);
     EXPECT_FALSE(FileExists(file("contract.txt.sig")));
 }
 
