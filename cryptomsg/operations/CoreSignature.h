@@ -5,6 +5,7 @@
 
 #include "common/ByteBuffer.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/LongTermRequest.h"
 #include "cryptomsg/messages/MessageCore.h"
 
 #include <span>
@@ -12,8 +13,9 @@
 namespace ordalis {
 
 // A SignedData of content by the certificate, carrying the certificate and,
-// when attached, the content, as DER in out. False with the last error set.
+// when attached, the content, as DER in out, its signer raised as longTerm asks
+// when given. False with the last error set; throws what raising the signer throws.
 bool SignWithCore(PCCERT_CONTEXT certificate, EVP_PKEY* key, bool attached, std::span<const unsigned char> content,
-                  SignatureForm form, ByteBuffer& out);
+                  SignatureForm form, ByteBuffer& out, const LongTermRequest* longTerm = nullptr);
 
 } // namespace ordalis

@@ -5,10 +5,12 @@
 // and throws Error for what the user must see in the error box.
 
 #include "cryptomsg/cryptoapi/CryptoApi.h"
+#include "cryptomsg/messages/LongTermRequest.h"
 #include "cryptomsg/messages/MessageCore.h"
 #include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/operations/OperationTabs.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +22,8 @@ struct SignOptions {
     std::string sevenZipLibrary = "7z.so";
     // The window's signatures have no signed attributes; the command line may ask for CAdES-BES.
     SignatureForm form = SignatureForm::NoAttributes;
+    // A CAdES-BES signer raised further (timestamps, revocation values) before it is written.
+    std::optional<LongTermRequest> longTerm;
 };
 
 // What an operation wrote, for the command line's summary.

@@ -16,6 +16,8 @@
 #include "cryptomsg/store/StoreApi.h"
 #include "sevenzip/PackSignedFile.h"
 
+#include <exception>
+
 namespace ordalis {
 
 namespace {
@@ -95,10 +97,24 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     const LongStep signing{"Подпись файла", source, content.length()};
     if (options.form != SignatureForm::NoAttributes) {
         EvpPkeyPtr key = CertificateKey(certificate.get());
-        if (!key || !RunLongCall(desktop, signing, [&] {
-                return SignWithCore(certificate.get(), key.get(), attached, content.bytes(), options.form,
-                                    signedMessage);
-            })) {
+        // Raising the signer asks network services, which may fail with their own words;
+        // the failure is carried out of the step (which may run on another thread).
+        std::exception_ptr raising;
+        const LongTermRequest* longTerm = options.longTerm ? &*options.longTerm : nullptr;
+        const bool signedOk = key && RunLongCall(desktop, signing, [&] {
+                                  try {
+                                      return SignWithCore(certificate.get(), key.get(), attached, content.bytes(),
+                                                          options.form, signedMessage, longTerm);
+                                  } catch (...) {
+                                      raising = std::current_exception();
+                                      return false;
+                                  }
+                              });
+        if (raising) {
+            tab.uncheckAttached();
+            std::rethrow_exception(raising);
+        }
+        if (!signedOk) {
             ReportFailedCall(desktop);
             tab.uncheckAttached();
             return {};

@@ -12,11 +12,37 @@ std::vector<X509*> Borrowed(const std::vector<X509Ptr>& certificates)
     return pointers;
 }
 
-SignerVerdict JudgeSigner(const SignerReport& signer, const std::vector<X509*>& carried, const VerdictRules& rules)
+void JudgeTrust(SignerVerdict& verdict, X509* certificate, const std::vector<X509*>& carried)
+{
+    if (!verdict.evidence) {
+        verdict.trust = CheckSigningTrust(certificate, carried);
+        verdict.revocationSource = verdict.trust->verdict == TrustVerdict::RevocationUnknown ? "none" : "crl";
+        return;
+    }
+    SignerTrust judged = JudgeSignerTrust(certificate, carried, *verdict.evidence);
+    verdict.trust = std::move(judged.outcome);
+    verdict.provenBy = std::move(judged.provenBy);
+    verdict.revocationSource = judged.revocationSource;
+}
+
+// The first of the signer's timestamps that does not hold.
+const TimestampFinding* FailedTimestamp(const SignerEvidence* evidence)
+{
+    if (!evidence)
+        return nullptr;
+    for (const TimestampFinding& stamp : evidence->timestamps)
+        if (!stamp.valid())
+            return &stamp;
+    return nullptr;
+}
+
+SignerVerdict JudgeSigner(const SignerReport& signer, const std::vector<X509*>& carried, const VerdictRules& rules,
+                          const SignerEvidence* evidence)
 {
     SignerVerdict verdict;
+    verdict.evidence = evidence;
     if (signer.certificate)
-        verdict.trust = CheckSigningTrust(signer.certificate.get(), carried);
+        JudgeTrust(verdict, signer.certificate.get(), carried);
     if (!signer.valid()) {
         verdict.reasonCode = SignatureFailureCode(signer.failure);
         verdict.reasonText = SignatureFailureText(signer.failure);
@@ -25,6 +51,12 @@ SignerVerdict JudgeSigner(const SignerReport& signer, const std::vector<X509*>& 
     if (rules.trusted && !(verdict.trust && TrustAccepted(*verdict.trust, rules.revocation))) {
         verdict.reasonCode = verdict.trust ? TrustVerdictCode(verdict.trust->verdict) : "no-trusted-root";
         verdict.reasonText = verdict.trust ? TrustSentence(*verdict.trust) : std::string();
+        return verdict;
+    }
+    // A timestamp that does not hold breaks what the signature claims about its time.
+    if (const TimestampFinding* failed = rules.trusted ? FailedTimestamp(evidence) : nullptr) {
+        verdict.reasonCode = "timestamp-invalid";
+        verdict.reasonText = TimestampVerdictSentence(*failed);
         return verdict;
     }
     verdict.valid = true;
@@ -45,10 +77,11 @@ bool TrustAccepted(const TrustOutcome& trust, RevocationPolicy revocation)
            (trust.verdict == TrustVerdict::RevocationUnknown && revocation == RevocationPolicy::AcceptUnknown);
 }
 
-SignatureVerdict JudgeSignature(SignatureReport report, const VerdictRules& rules)
+SignatureVerdict JudgeSignature(SignatureReport report, const VerdictRules& rules, std::vector<SignerEvidence> evidence)
 {
     SignatureVerdict verdict;
     verdict.report = std::move(report);
+    verdict.evidence = std::move(evidence);
     if (verdict.report.failure != SignatureFailure::None) {
         SetWholeReason(verdict, verdict.report.failure);
         return verdict;
@@ -60,7 +93,9 @@ SignatureVerdict JudgeSignature(SignatureReport report, const VerdictRules& rule
     }
     const std::vector<X509*> carried = Borrowed(verdict.report.carried);
     for (const SignerReport& signer : verdict.report.signers) {
-        verdict.signers.push_back(JudgeSigner(signer, carried, rules));
+        const SignerEvidence* found =
+            signer.index < verdict.evidence.size() ? &verdict.evidence[signer.index] : nullptr;
+        verdict.signers.push_back(JudgeSigner(signer, carried, rules, found));
         const SignerVerdict& judged = verdict.signers.back();
         if (!judged.valid && !verdict.failedSigner) {
             verdict.failedSigner = verdict.signers.size() - 1;

@@ -5,6 +5,7 @@
 // its signers do; which signer comes first is DER's sorting, not the signers'
 // standing, so none of them may be left unchecked.
 
+#include "cryptomsg/messages/ProvenTrust.h"
 #include "cryptomsg/messages/SignatureExamination.h"
 #include "cryptomsg/store/CertificateTrust.h"
 
@@ -28,11 +29,15 @@ struct SignerVerdict {
     std::optional<TrustOutcome> trust; // for a signer whose certificate is known
     std::string reasonCode;            // why not, for scripts ("content-changed", "revoked", ...)
     std::string reasonText;            // the same in words
+    const SignerEvidence* evidence = nullptr; // its timestamps and values, when examined (in SignatureVerdict)
+    std::optional<TimestampFinding> provenBy; // the timestamp whose time the trust was judged at
+    std::string revocationSource = "none";    // where the answer about its certificate came from
 };
 
 struct SignatureVerdict {
     SignatureReport report;
-    std::vector<SignerVerdict> signers; // beside report.signers
+    std::vector<SignerEvidence> evidence; // by the signers' index in the message, when examined
+    std::vector<SignerVerdict> signers;   // beside report.signers
     bool valid = false;
     std::optional<std::size_t> failedSigner; // the first signer that does not hold, when one does not
     std::string reasonCode, reasonText;      // the whole signature's: that signer's, or why there is no signer
@@ -41,7 +46,11 @@ struct SignatureVerdict {
 // Whether the rules accept a certificate's trust outcome.
 bool TrustAccepted(const TrustOutcome& trust, RevocationPolicy revocation);
 
-// Judges an examined signature by the rules.
-SignatureVerdict JudgeSignature(SignatureReport report, const VerdictRules& rules);
+// Judges an examined signature by the rules. With the signers' evidence (by
+// their index in the message), a signer whose signature timestamp holds has its
+// trust judged at the time it proves, and with rules.trusted each of its
+// timestamps must hold.
+SignatureVerdict JudgeSignature(SignatureReport report, const VerdictRules& rules,
+                                std::vector<SignerEvidence> evidence = {});
 
 } // namespace ordalis

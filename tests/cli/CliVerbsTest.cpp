@@ -49,7 +49,7 @@ TEST(CliVerbs, EachVerbTakesItsOwnOptions)
                 << verb.verb << " " << option;
         }
     }
-    EXPECT_EQ(Refusal({}), "не указана команда (sign, verify, encrypt, decrypt)");
+    EXPECT_EQ(Refusal({}), "не указана команда (sign, verify, enhance, encrypt, decrypt)");
     EXPECT_EQ(Refusal({"Sign", "a.txt"}), "неизвестная команда: Sign");
     EXPECT_EQ(Refusal({"decrypt", "--json"}), "не указан ни один файл");
 }
@@ -94,9 +94,10 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
         run.out,
         "ordalis-cli - sign, verify, encrypt and decrypt files with GOST certificates\n\n"
         "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign SIG] "
-        "[--password-file F] [--json]\n"
+        "[--tsa URL [--level t|xlt1]] [--password-file F] [--json]\n"
         "  ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
         "[--trusted [--revocation required]] [--json]\n"
+        "  ordalis-cli enhance SIGNATURE... --tsa URL [--level t|xlt1] [--timeout S] [--json]\n"
         "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer | --self)... [--json]\n"
         "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"
         "'ordalis-cli VERB --help' describes a verb. Exit status: 0 every file succeeded,\n"

@@ -42,9 +42,13 @@ protected:
 
 TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
 {
-    EXPECT_EQ(cli({""}), "sign verify encrypt decrypt --help");
+    EXPECT_EQ(cli({""}), "sign verify enhance encrypt decrypt --help");
     EXPECT_EQ(cli({"de"}), "decrypt");
-    EXPECT_EQ(cli({"sign", "--"}), "--json --help --cert --attached --base64 --pack --password-file --cades --cosign");
+    EXPECT_EQ(
+        cli({"sign", "--"}),
+        "--json --help --cert --attached --base64 --pack --password-file --cades --cosign --tsa --level --timeout "
+        "--ocsp --fetch-crls");
+    EXPECT_EQ(cli({"enhance", "--"}), "--json --help --tsa --level --timeout --ocsp --fetch-crls");
     EXPECT_EQ(cli({"sign", "--cosign", "part"}), "partner.cer");
     EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --revocation --extract --signer-cert");
     EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");

@@ -101,7 +101,7 @@ done
 completions=$root/usr/share/bash-completion/completions
 check "the ordalis-cli completion completes its verbs" bash -c '. "$1" && complete -p ordalis-cli &&
   COMP_WORDS=(ordalis-cli "") COMP_CWORD=1 && _ordalis_cli &&
-  test "${COMPREPLY[*]}" = "sign verify encrypt decrypt --help"' _ "$completions/ordalis-cli"
+  test "${COMPREPLY[*]}" = "sign verify enhance encrypt decrypt --help"' _ "$completions/ordalis-cli"
 check "the ordalis-store completion completes its commands" bash -c '. "$1" && complete -p ordalis-store &&
   COMP_WORDS=(ordalis-store "") COMP_CWORD=1 && _ordalis_store &&
   test "${COMPREPLY[*]}" = "list import export remove new --help"' _ "$completions/ordalis-store"

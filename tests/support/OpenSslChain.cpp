@@ -33,6 +33,18 @@ basicConstraints = critical,CA:TRUE
 keyUsage = critical,keyCertSign,cRLSign
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
+[tsa_ext]
+basicConstraints = CA:FALSE
+keyUsage = critical,digitalSignature,nonRepudiation
+extendedKeyUsage = critical,timeStamping
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+[ocsp_ext]
+basicConstraints = CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = OCSPSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
 [signer_ext]
 basicConstraints = CA:FALSE
 keyUsage = critical,digitalSignature,nonRepudiation
@@ -81,22 +93,53 @@ std::string Issue(const std::string& issuerFolder, const std::string& key, const
 
 } // namespace
 
-OpenSslChain::OpenSslChain(const std::string& folder, const ChainOptions& options) : m_folder(folder)
+OpenSslChain::OpenSslChain(const std::string& folder, const ChainOptions& options, const ChainExtras& extras)
+    : m_folder(folder)
 {
     const std::string root = folder + "/root", intermediate = folder + "/intermediate";
     MakeAuthorityFolder(root, "10");
     MakeAuthorityFolder(intermediate, "20");
     MakeOpenSslKey(root, "key.pem", "gost2012_256");
-    Run(root, "req -x509 -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -days 60 "
-              "-md_gost12_256 -extensions ca_ext -out cert.pem");
+    if (extras.root) {
+        // Only `openssl ca` sets a start date; the root then signs itself through its own database.
+        Run(root, "req -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -out root.csr");
+        Run(root, "ca -config ca.cnf -batch -notext -selfsign -keyfile key.pem -in root.csr -extensions ca_ext "
+                  "-startdate " +
+                      CaDate(extras.root->fromSeconds) + " -enddate " + CaDate(extras.root->toSeconds) +
+                      " -out cert.pem");
+    } else {
+        Run(root, "req -x509 -new -config ca.cnf -key key.pem -subj '/CN=Test Root/O=Ordalis Test' -days 60 "
+                  "-md_gost12_256 -extensions ca_ext -out cert.pem");
+    }
     m_root = root + "/cert.pem";
     MakeOpenSslKey(intermediate, "key.pem", "gost2012_256");
     Issue(root, intermediate + "/key.pem", "/CN=Test Intermediate/O=Ordalis Test", "ca_ext", options.intermediate,
           intermediate + "/cert.pem");
     m_intermediate = intermediate + "/cert.pem";
     m_signerKey = MakeOpenSslKey(folder, "signer.key", "gost2012_256");
-    m_signer = Issue(intermediate, m_signerKey, "/CN=Test Signer/O=Ordalis Test", "signer_ext", options.signer,
+    std::string signerExtensions = "signer_ext";
+    if (!extras.signerCrlUrl.empty()) {
+        signerExtensions = "signer_cdp_ext";
+        WriteFile(intermediate + "/ca.cnf", ReadFile(intermediate + "/ca.cnf") +
+                                                "[signer_cdp_ext]\nbasicConstraints = CA:FALSE\n"
+                                                "keyUsage = critical,digitalSignature,nonRepudiation\n"
+                                                "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid\n"
+                                                "crlDistributionPoints = URI:" +
+                                                extras.signerCrlUrl + "\n");
+    }
+    m_signer = Issue(intermediate, m_signerKey, "/CN=Test Signer/O=Ordalis Test", signerExtensions, options.signer,
                      folder + "/signer.pem");
+}
+
+PemPair OpenSslChain::issueService(const std::string& name, const std::string& subject, ServiceKind kind,
+                                   const ValidityWindow& validity) const
+{
+    PemPair issued;
+    issued.key = MakeOpenSslKey(m_folder, name + ".key", "gost2012_256");
+    issued.certificate =
+        Issue(m_folder + "/intermediate", issued.key, subject,
+              kind == ServiceKind::Timestamping ? "tsa_ext" : "ocsp_ext", validity, m_folder + "/" + name + ".pem");
+    return issued;
 }
 
 void OpenSslChain::revokeSigner() const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tests/support/OpenSslCa.h"
+
+#include <optional>
 #include <string>
 
 namespace ordalis::test {
@@ -15,17 +18,29 @@ struct ChainOptions {
     ValidityWindow signer;
 };
 
+// What only some chains need (set by name: ChainOptions is initialised by designation).
+struct ChainExtras {
+    std::optional<ValidityWindow> root; // default: from now, for 60 days
+    std::string signerCrlUrl;           // a CRL distribution point the signer's certificate names, when not empty
+};
+
 // A root → intermediate → signer chain of GOST R 34.10-2012 256-bit keys made by
 // the openssl command line (`openssl ca`, with a certificate database per
 // authority so that it can revoke and issue CRLs). All files live in folder.
 class OpenSslChain {
 public:
-    explicit OpenSslChain(const std::string& folder, const ChainOptions& options = {});
+    explicit OpenSslChain(const std::string& folder, const ChainOptions& options = {}, const ChainExtras& extras = {});
 
     const std::string& root() const { return m_root; }
     const std::string& intermediate() const { return m_intermediate; }
     const std::string& signer() const { return m_signer; }
     const std::string& signerKey() const { return m_signerKey; }
+
+    enum class ServiceKind { Timestamping, OcspSigning };
+    // A certificate for a service's new key, issued by the intermediate with the
+    // critical extended key usage the service needs; files named after name.
+    PemPair issueService(const std::string& name, const std::string& subject, ServiceKind kind,
+                         const ValidityWindow& validity = {}) const;
 
     void revokeSigner() const;
     void revokeIntermediate() const;

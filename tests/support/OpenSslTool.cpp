@@ -23,4 +23,18 @@ int RunOpenSsl(const std::string& folder, const std::string& args, std::string* 
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int RunOpenSslEngineConfigured(const std::string& folder, const std::string& args, std::string* output)
+{
+    const std::string config = folder + "/gost-engine.cnf";
+    WriteFile(config, "openssl_conf = conf\n[conf]\nengines = engines\n[engines]\ngost = gost\n"
+                      "[gost]\nengine_id = gost\ndefault_algorithms = ALL\n");
+    const std::string log = folder + "/openssl.log";
+    const std::string command =
+        "cd '" + folder + "' && OPENSSL_CONF='" + config + "' openssl " + args + " >'" + log + "' 2>&1";
+    const int status = std::system(command.c_str());
+    if (output)
+        *output = FileExists(log) ? ReadFile(log) : std::string();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 } // namespace ordalis::test

@@ -9,4 +9,8 @@ namespace ordalis::test {
 int RunOpenSsl(const std::string& folder, const std::string& args, std::string* output = nullptr,
                bool withEngine = true);
 
+// The same for the commands whose -engine option does not reach certificate
+// decoding (`openssl ts`): the engine is loaded by a configuration file instead.
+int RunOpenSslEngineConfigured(const std::string& folder, const std::string& args, std::string* output = nullptr);
+
 } // namespace ordalis::test

@@ -7,6 +7,7 @@
 #include "common/SystemError.h"
 #include "tools/cli/CertificateChoice.h"
 #include "tools/cli/InputSize.h"
+#include "tools/cli/LongTermOptions.h"
 #include "tools/cli/ProgressLine.h"
 
 #include <filesystem>
@@ -71,6 +72,9 @@ FileResult Batch::runOne(const Job& job, const FileRun& runFile)
     } catch (const InOutError& e) {
         SetLastError(static_cast<std::uint32_t>(e.code()));
         m_desktop.showError(ErrorBoxText(e.what()));
+    } catch (const ServiceError& e) {
+        SetLastError(0);
+        m_desktop.showError(ServiceErrorText(e));
     } catch (const std::bad_alloc&) {
         SetLastError(codes::OutOfMemory);
         m_desktop.showError(ErrorBoxText(SystemErrorText(codes::OutOfMemory)));

@@ -86,4 +86,27 @@ inline constexpr Text kWorkingOn{"%1: %2 MB, working...", "%1: %2 МБ, обра
 inline constexpr Text kFileTooBig{"The file \"%1\" is too large: %2 bytes, the largest size is %3 bytes (2047 MiB)",
                                   "Файл \"%1\" слишком велик: %2 байт, наибольший размер %3 байт (2047 МиБ)"};
 
+// Long-term signatures: options and the services they call.
+inline constexpr Text kUnknownLevel{"unknown --level \"%1\": give t or xlt1",
+                                    "неизвестный --level \"%1\": укажите t или xlt1"};
+inline constexpr Text kBadTimeout{"--timeout takes whole seconds from 1 to 3600, not \"%1\"",
+                                  "--timeout принимает целое число секунд от 1 до 3600, а не \"%1\""};
+inline constexpr Text kNeedsTsa{"%1 goes with --tsa URL", "%1 указывается вместе с --tsa URL"};
+inline constexpr Text kTsaNeedsCades{"--tsa stamps a CAdES signature: add --cades",
+                                     "--tsa ставит штамп на подпись CAdES: добавьте --cades"};
+inline constexpr Text kEnhanceNeedsTsa{"enhance needs the timestamp authority: --tsa URL",
+                                       "для enhance нужна служба штампов времени: --tsa URL"};
+inline constexpr Text kSignatureEnhanced{"%1 raised to %2", "%1 дополнена до %2"};
+inline constexpr Text kServiceBadAddress{
+    "%1 is not an address the program can use%2; nothing was written",
+    "%1 не является адресом, которым программа может воспользоваться%2; ничего не записано"};
+inline constexpr Text kServiceNoAnswer{"The service at %1 did not answer%2; nothing was written",
+                                       "Служба %1 не ответила%2; ничего не записано"};
+inline constexpr Text kServiceRefused{"The service at %1 refused the request%2; nothing was written",
+                                      "Служба %1 отклонила запрос%2; ничего не записано"};
+inline constexpr Text kServiceBadAnswer{"The answer of the service at %1 could not be read%2; nothing was written",
+                                        "Ответ службы %1 не удалось прочитать%2; ничего не записано"};
+inline constexpr Text kServiceFailedCheck{"The answer of the service at %1 failed its check%2; nothing was written",
+                                          "Ответ службы %1 не прошел проверку%2; ничего не записано"};
+
 } // namespace ordalis::cli::texts

@@ -7,6 +7,7 @@
 #include "common/SystemError.h"
 #include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
+#include "cryptomsg/messages/SignerRaising.h"
 #include "cryptomsg/messages/MessageSupport.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreApi.h"
@@ -28,7 +29,7 @@ OperationResult ReportFailedCall(DesktopSeam& desktop)
 } // namespace
 
 OperationResult CosignFile(const std::string& file, const std::string& signatureFile, SignatureForm form,
-                           DesktopSeam& desktop)
+                           DesktopSeam& desktop, const LongTermRequest* longTerm)
 {
     ScopedPasswordPrompt prompt(desktop);
     CertStorePtr store(CertOpenSystemStoreA(nullptr, "MY"));
@@ -53,6 +54,8 @@ OperationResult CosignFile(const std::string& file, const std::string& signature
     if (!message && invalidSigner != kNone)
         throw Error(tools::Say(texts::kCosignOverInvalidSigner, {signatureFile, file, std::to_string(invalidSigner + 1),
                                                                  ErrorReportText(GetLastError())}));
+    if (message && longTerm)
+        RaiseNewestSigner(message->cms(), *longTerm);
     std::optional<ByteBuffer> der = message ? message->toDer() : std::nullopt;
     if (!der)
         return ReportFailedCall(desktop);

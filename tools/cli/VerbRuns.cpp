@@ -7,6 +7,8 @@
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
 #include "tools/cli/Cosign.h"
+#include "tools/cli/Enhance.h"
+#include "tools/cli/LongTermOptions.h"
 #include "tools/cli/Recipients.h"
 #include "tools/cli/SignaturePairs.h"
 #include "tools/cli/VerifyFile.h"
@@ -16,7 +18,8 @@ namespace ordalis::cli {
 namespace {
 
 // Adds a signer to the signature --cosign names, for the one file given.
-int RunCosign(const CliOptions& options, Batch& batch, SignatureForm form)
+int RunCosign(const CliOptions& options, Batch& batch, SignatureForm form,
+              const std::optional<LongTermRequest>& longTerm)
 {
     for (const char* fixed : {"--attached", "--base64", "--pack"})
         if (options.flag(fixed))
@@ -26,8 +29,8 @@ int RunCosign(const CliOptions& options, Batch& batch, SignatureForm form)
     if (!batch.useCertificate(options.value("--cert"), true))
         return 2;
     const std::vector<Job> jobs = {{options.files()[0], *options.value("--cosign")}};
-    return batch.run(jobs, [form](const Job& job, TerminalDesktop& desktop) {
-        return CosignFile(job.file, job.signature, form, desktop);
+    return batch.run(jobs, [form, &longTerm](const Job& job, TerminalDesktop& desktop) {
+        return CosignFile(job.file, job.signature, form, desktop, longTerm ? &*longTerm : nullptr);
     });
 }
 
@@ -38,8 +41,11 @@ int RunSign(const CliOptions& options, Batch& batch)
     SignOptions signing;
     if (options.flag("--cades"))
         signing.form = SignatureForm::CadesBes;
+    signing.longTerm = LongTermRequestFrom(options);
+    if (signing.longTerm && signing.form != SignatureForm::CadesBes)
+        throw UsageError(tools::Say(texts::kTsaNeedsCades));
     if (options.value("--cosign"))
-        return RunCosign(options, batch, signing.form);
+        return RunCosign(options, batch, signing.form, signing.longTerm);
     if (!batch.useCertificate(options.value("--cert"), true))
         return 2;
     return batch.run(SingleFiles(options.files()), [&](const Job& job, TerminalDesktop& desktop) {
@@ -76,6 +82,16 @@ int RunVerify(const CliOptions& options, Batch& batch)
         if (job.signature.empty())
             throw Error(tools::Say(texts::kNoSignatureFound, {job.file}));
         return VerifyFile(job.file, job.signature, choices, desktop);
+    });
+}
+
+int RunEnhance(const CliOptions& options, Batch& batch)
+{
+    const std::optional<LongTermRequest> request = LongTermRequestFrom(options);
+    if (!request)
+        throw UsageError(tools::Say(texts::kEnhanceNeedsTsa));
+    return batch.run(SingleFiles(options.files()), [&request](const Job& job, TerminalDesktop& desktop) {
+        return EnhanceFile(job.file, *request, desktop);
     });
 }
 

@@ -9,6 +9,7 @@ class Batch;
 
 int RunSign(const CliOptions& options, Batch& batch);
 int RunVerify(const CliOptions& options, Batch& batch);
+int RunEnhance(const CliOptions& options, Batch& batch);
 int RunEncrypt(const CliOptions& options, Batch& batch);
 int RunDecrypt(const CliOptions& options, Batch& batch);
 

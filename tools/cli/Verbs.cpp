@@ -22,13 +22,40 @@ constexpr std::string_view kSignHelp =
     "  --cosign SIG     add a signer to the existing signature SIG of FILE, once every signer\n"
     "                   there is valid over FILE; SIG keeps its form and encoding\n"
     "                   (the added signer always has content type, digest and signing time)\n"
+    "  --tsa URL        with --cades: a timestamp of the authority at URL over the signature (CAdES-T)\n"
+    "  --level t|xlt1   with --tsa: xlt1 also embeds the certificates and CRLs of the signer's path\n"
+    "                   and the authority's (from the stores), sealed by a second timestamp\n"
+    "  --timeout S      seconds to wait for the authority and responders (default 30)\n"
+    "  --ocsp URL       with xlt1: the OCSP responder to ask about each link (else the one each\n"
+    "                   certificate names); a link it cannot answer for takes the CA store's CRL\n"
+    "  --fetch-crls     with xlt1: a link without a current CRL in CA takes one from its CRL\n"
+    "                   distribution points (kept in CA when its issuer is in ROOT or CA)\n"
     "  --password-file F  first line of F is the key's password (else asked once per key)\n"
     "  --json           one JSON object per file on standard output\n"
     "Examples:\n"
     "  ordalis-cli sign report.pdf --cert 'Иванов'\n"
     "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n"
     "  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --attached\n"
-    "  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n";
+    "  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n"
+    "  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --tsa http://tsa.example/tsp --level xlt1\n";
+
+constexpr std::string_view kEnhanceHelp =
+    "ordalis-cli enhance SIGNATURE... --tsa URL [--level t|xlt1] [--ocsp URL] [--fetch-crls] [--timeout S] [--json]\n"
+    "  Raises every signer of each CAdES signature file to CAdES-T (a timestamp over its signature)\n"
+    "  or, with --level xlt1, to CAdES-X Long Type 1; what a signer already has is kept, and the\n"
+    "  file keeps its form and encoding. Every signer must hold over its signed attributes.\n"
+    "Examples:\n"
+    "  ordalis-cli enhance contract.pdf.sig --tsa http://tsa.example/tsp\n"
+    "  ordalis-cli enhance *.sig --tsa http://tsa.example/tsp --level xlt1\n";
+
+constexpr std::string_view kEnhanceHelpRu =
+    "ordalis-cli enhance ПОДПИСЬ... --tsa URL [--level t|xlt1] [--ocsp URL] [--fetch-crls] [--timeout С] [--json]\n"
+    "  Дополняет каждого подписавшего в файлах подписей CAdES до CAdES-T (штамп времени на подпись)\n"
+    "  или, с --level xlt1, до CAdES-X Long Type 1; то, что у подписавшего уже есть, сохраняется,\n"
+    "  файл сохраняет свой вид и кодировку. Подпись каждого подписавшего должна быть верна.\n"
+    "Примеры:\n"
+    "  ordalis-cli enhance contract.pdf.sig --tsa http://tsa.example/tsp\n"
+    "  ordalis-cli enhance *.sig --tsa http://tsa.example/tsp --level xlt1\n";
 
 constexpr std::string_view kVerifyHelp =
     "ordalis-cli verify FILE SIGNATURE [FILE SIGNATURE...] [OPTIONS]\n"
@@ -93,13 +120,22 @@ constexpr std::string_view kSignHelpRu =
     "  --cosign ПОДПИСЬ добавить подписавшего в имеющуюся ПОДПИСЬ к ФАЙЛУ, если все подписи\n"
     "                   в ней верны для ФАЙЛА; ПОДПИСЬ сохраняет свой вид и кодировку\n"
     "                   (у добавленной подписи всегда есть тип содержимого, хэш и время подписания)\n"
+    "  --tsa URL        с --cades: штамп времени службы по адресу URL на подпись (CAdES-T)\n"
+    "  --level t|xlt1   с --tsa: xlt1 также вкладывает сертификаты и списки отзыва пути подписавшего\n"
+    "                   и службы (из хранилищ), заверенные вторым штампом времени\n"
+    "  --timeout С      сколько секунд ждать ответа служб (по умолчанию 30)\n"
+    "  --ocsp URL       с xlt1: служба OCSP для каждого звена (иначе та, что указана в сертификате);\n"
+    "                   для звена, о котором она не ответит, берется список отзыва хранилища CA\n"
+    "  --fetch-crls     с xlt1: звено без действующего списка отзыва в CA берет его из точек\n"
+    "                   распространения (он сохраняется в CA, если издатель есть в ROOT или CA)\n"
     "  --password-file Ф  пароль ключа в первой строке файла Ф (иначе спрашивается один раз для ключа)\n"
     "  --json           по одному объекту JSON на файл в стандартный вывод\n"
     "Примеры:\n"
     "  ordalis-cli sign report.pdf --cert 'Иванов'\n"
     "  ordalis-cli sign *.pdf --cert 3A7F01 --base64 --pack\n"
     "  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --attached\n"
-    "  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n";
+    "  ordalis-cli sign contract.pdf --cert 'Петров' --cosign contract.pdf.sig --cades\n"
+    "  ordalis-cli sign contract.pdf --cert 'Иванов' --cades --tsa http://tsa.example/tsp --level xlt1\n";
 
 constexpr std::string_view kVerifyHelpRu =
     "ordalis-cli verify ФАЙЛ ПОДПИСЬ [ФАЙЛ ПОДПИСЬ...] [ПАРАМЕТРЫ]\n"
@@ -157,11 +193,12 @@ const std::vector<Verb>& Verbs()
 {
     static const std::vector<Verb> verbs = {
         {"sign",
-         {"--cert", "--attached", "--base64", "--pack", "--password-file", "--cades", "--cosign"},
+         {"--cert", "--attached", "--base64", "--pack", "--password-file", "--cades", "--cosign", "--tsa", "--level",
+          "--timeout", "--ocsp", "--fetch-crls"},
          {"ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign SIG] "
-          "[--password-file F] [--json]",
+          "[--tsa URL [--level t|xlt1]] [--password-file F] [--json]",
           "ordalis-cli sign ФАЙЛ... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign ПОДПИСЬ] "
-          "[--password-file Ф] [--json]"},
+          "[--tsa URL [--level t|xlt1]] [--password-file Ф] [--json]"},
          {kSignHelp, kSignHelpRu},
          {{"signed", "подписано"}, {}, {"failed", "не удалось"}},
          RunSign},
@@ -174,6 +211,13 @@ const std::vector<Verb>& Verbs()
          {kVerifyHelp, kVerifyHelpRu},
          {{"valid", "верны"}, {"invalid", "неверны"}, {"failed", "не удалось"}},
          RunVerify},
+        {"enhance",
+         {"--tsa", "--level", "--timeout", "--ocsp", "--fetch-crls"},
+         {"ordalis-cli enhance SIGNATURE... --tsa URL [--level t|xlt1] [--timeout S] [--json]",
+          "ordalis-cli enhance ПОДПИСЬ... --tsa URL [--level t|xlt1] [--timeout С] [--json]"},
+         {kEnhanceHelp, kEnhanceHelpRu},
+         {{"enhanced", "дополнено"}, {}, {"failed", "не удалось"}},
+         RunEnhance},
         {"encrypt",
          {"--cert", "--cert-file", "--self"},
          {"ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer | --self)... [--json]",
@@ -207,7 +251,8 @@ const std::vector<CliOption>& CliOptionList()
         {"--json", OptionValue::None},       {"--help", OptionValue::None},      {"--details", OptionValue::None},
         {"--trusted", OptionValue::None},    {"--extract", OptionValue::File},   {"--signer-cert", OptionValue::File},
         {"--cades", OptionValue::None},      {"--cosign", OptionValue::File},    {"--self", OptionValue::None},
-        {"--revocation", OptionValue::Text},
+        {"--revocation", OptionValue::Text}, {"--tsa", OptionValue::Text},       {"--level", OptionValue::Text},
+        {"--timeout", OptionValue::Text},    {"--ocsp", OptionValue::Text},      {"--fetch-crls", OptionValue::None},
     };
     return options;
 }

@@ -15,6 +15,7 @@
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
 #include "tools/cli/JsonText.h"
+#include "tools/cli/LongTermReport.h"
 #include "tools/cli/SignatureFile.h"
 
 #include <cerrno>
@@ -58,7 +59,7 @@ std::vector<X509*> Borrowed(const std::vector<X509Ptr>& certificates)
     return pointers;
 }
 
-std::string TrustJson(const TrustOutcome& trust)
+std::string TrustJson(const TrustOutcome& trust, const SignerVerdict& verdict)
 {
     std::vector<std::string> subjects;
     for (const X509Ptr& link : trust.path)
@@ -69,7 +70,7 @@ std::string TrustJson(const TrustOutcome& trust)
         json += ",\"link\":" + std::to_string(trust.link);
     if (!trust.revokedOn.empty())
         json += ",\"revoked_on\":" + JsonString(trust.revokedOn);
-    return json + "}";
+    return json + TrustTimeJson(verdict) + "}";
 }
 
 std::string ReasonJson(const std::string& code, const std::string& text)
@@ -97,8 +98,10 @@ std::string SignerJson(const SignerReport& signer, const SignerVerdict& verdict)
                        ReasonJson(verdict.reasonCode, verdict.reasonText);
     if (signer.attributes)
         json += ",\"signed_attributes\":" + AttributesJson(*signer.attributes);
+    if (verdict.evidence)
+        json += EvidenceJson(*verdict.evidence);
     if (verdict.trust)
-        json += ",\"trust\":" + TrustJson(*verdict.trust);
+        json += ",\"trust\":" + TrustJson(*verdict.trust, verdict);
     return json + "}";
 }
 
@@ -110,7 +113,7 @@ std::string VerdictJson(const SignatureVerdict& verdict)
     json += "]";
     // The first signer's trust, as the window's certificate view shows it.
     if (!verdict.signers.empty() && verdict.signers[0].trust)
-        json += ",\"trust\":" + TrustJson(*verdict.signers[0].trust);
+        json += ",\"trust\":" + TrustJson(*verdict.signers[0].trust, verdict.signers[0]);
     if (verdict.failedSigner)
         json += ",\"failed_signer\":" + std::to_string(*verdict.failedSigner);
     return json + ReasonJson(verdict.reasonCode, verdict.reasonText);
@@ -133,9 +136,12 @@ void WriteSignerDetails(const SignerReport& signer, const SignerVerdict& verdict
             desktop.detailLine(std::string("   Ссылка на сертификат подписавшего: ") +
                                (*matched ? "совпадает" : "не совпадает"));
     }
+    if (verdict.evidence)
+        WriteEvidenceDetails(*verdict.evidence, desktop);
     if (!verdict.trust)
         return;
     desktop.detailLine("   Доверие:          " + TrustSentence(*verdict.trust));
+    WriteTrustTime(verdict, desktop);
     desktop.detailLine("   Путь сертификации:");
     for (auto link = verdict.trust->path.rbegin(); link != verdict.trust->path.rend(); ++link)
         desktop.detailLine("      " + FormatName(X509_get_subject_name(link->get()), NameStyle::ShortName));
@@ -185,6 +191,10 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
         signer.reset(NewCertContext(Referenced(report.signers[0].certificate.get()), nullptr));
     BeginVerificationReport(tab);
     ReportVerification(signer.get(), tab, desktop);
+    std::vector<SignerEvidence> evidence = ExamineMessageEvidence(der);
+    for (const SignerReport& each : report.signers)
+        if (each.valid() && each.index < evidence.size())
+            ReportProvenTime(evidence[each.index], report.signers.size(), each.index, desktop);
     if (report.failure == SignatureFailure::NotASignature) {
         desktop.addJsonFields(VerdictJson(JudgeSignature(std::move(report), choices.rules)));
         throw Error("Файл \"" + signature + "\" не является подписью");
@@ -192,7 +202,7 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
     if (attachedAlone && !report.embeddedContent)
         throw Error("Подпись \"" + signature + "\" не содержит подписанного файла; укажите его перед подписью");
 
-    const SignatureVerdict verdict = JudgeSignature(std::move(report), choices.rules);
+    const SignatureVerdict verdict = JudgeSignature(std::move(report), choices.rules, std::move(evidence));
     if (choices.details)
         WriteDetails(verdict, desktop);
     desktop.addJsonFields(VerdictJson(verdict));
