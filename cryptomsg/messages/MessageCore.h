@@ -87,6 +87,10 @@ public:
     // Decodes exactly one EnvelopedData from der, which must outlive the envelope.
     static std::optional<Envelope> Decode(ByteView der);
 
+    // An EnvelopedData without its encrypted content, which is read apart
+    // (EnvelopeStream): it can only key the content cipher.
+    static std::optional<Envelope> FromHeader(CmsPtr header);
+
     Envelope(Envelope&&) = default;
     Envelope& operator=(Envelope&&) = delete; // see OutgoingMessage
 
@@ -114,6 +118,10 @@ public:
 
     // The same into a new buffer.
     std::optional<ByteBuffer> decrypt(X509* recipient, EVP_PKEY* key);
+
+    // Recovers the content key with the recipient's key and returns the chain
+    // whose cipher context it keyed for decryption; null with the last error set.
+    BioPtr openContentCipher(X509* recipient, EVP_PKEY* key);
 
 private:
     Envelope(CmsPtr cms, ByteView der);
