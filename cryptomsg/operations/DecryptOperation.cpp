@@ -136,9 +136,10 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
             if (!DecryptStreamed(stores.handles(), envelope, outputName, outputMode, tab, desktop))
                 return {};
         } else {
+            // Refused before it is read: a file read whole must fit one call.
+            RefuseLargerThanOneCall(static_cast<std::size_t>(envelope.size()));
             input = FileContent::load(envelope);
             envelope.close();
-            RefuseLargerThanOneCall(input.length());
             std::span<const unsigned char> message = input.bytes();
             const std::optional<std::vector<unsigned char>> unarmoured =
                 tab.readsPemArmour() ? PemMessageDer(message) : std::nullopt;

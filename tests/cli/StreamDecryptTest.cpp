@@ -3,6 +3,8 @@
 // segmented (BER) forms, and envelopes that end early, say a wrong length or
 // carry bytes after them, which are refused with nothing written.
 
+#include "common/ErrorCodes.h"
+#include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/OpenSslTool.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 
@@ -166,6 +169,21 @@ TEST_F(StreamDecrypt, AnEnvelopeForSomeoneElseWritesNothing)
         << log;
     ::unlink(store.path("file").c_str());
     expectRefused(ReadFile(store.path("file.enc")), "no key of ours opens it");
+}
+
+// An envelope is read as it goes, so its size is no reason to refuse it: a
+// file past the whole-file limit is read (and here found to be no envelope).
+TEST_F(StreamDecrypt, ALargeFileIsReadNotRefusedForItsSize)
+{
+    ASSERT_TRUE(engine);
+    const std::string large = store.path("large.enc");
+    WriteFile(large, std::string("\x30\x80", 2));
+    std::filesystem::resize_file(large, std::uintmax_t{5} << 30); // sparse: no disk is used
+    const CliRun run = RunCliCaptured({"decrypt", large});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.find("too large"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(ErrorReportText(codes::Asn1Corrupt)), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(store.path("large")));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
 #include "tools/cli/Cosign.h"
+#include "tools/cli/InputSize.h"
 #include "tools/cli/Recipients.h"
 #include "tools/cli/SignaturePairs.h"
 #include "tools/cli/VerifyFile.h"
@@ -117,7 +118,9 @@ std::string SenderCertificateMissingText(const OriginatorName& sender)
 
 int RunDecrypt(const CliOptions& options, Batch& batch)
 {
+    batch.acceptAnySize();
     return batch.run(SingleFiles(options.files()), [](const Job& job, TerminalDesktop& desktop) {
+        CheckEnvelopeSize(job.file);
         CliDecryptTab tab(job.file);
         const OperationResult result = DecryptOperation(tab, desktop);
         if (tab.missingSender())
