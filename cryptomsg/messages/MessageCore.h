@@ -80,6 +80,10 @@ SignatureCheck VerifyDetached(ByteView signature, ContentView content, std::size
 std::optional<OutgoingMessage> EncryptFor(std::span<X509* const> recipients, ByteView content,
                                           const EVP_CIPHER* cipher = nullptr);
 
+// An EnvelopedData with a recipient entry for each certificate, its content
+// key not made yet (CMS_PARTIAL); the cipher as for EncryptFor. Null with the last error set.
+CmsPtr NewGostEnvelope(std::span<X509* const> recipients, const EVP_CIPHER* cipher = nullptr);
+
 // A decoded EnvelopedData, checked so that its content cipher can be keyed
 // safely, waiting for one of its recipients to open it.
 class Envelope {

@@ -1,7 +1,6 @@
-// ordalis-cli decrypt reads the envelope as it goes: every length around the
-// chunk it decrypts at a time, the definite (DER) and the indefinite-length,
-// segmented (BER) forms, and envelopes that end early, say a wrong length or
-// carry bytes after them, which are refused with nothing written.
+// ordalis-cli encrypts and decrypts files as it reads them. Decryption reads the envelope as it goes: every length
+// around the chunk it decrypts at a time, the definite (DER) and the indefinite-length, segmented (BER) forms, and
+// envelopes that end early, say a wrong length or carry bytes after them, which are refused with nothing written.
 
 #include "common/ErrorCodes.h"
 #include "common/SystemError.h"
@@ -113,10 +112,35 @@ TEST_F(StreamDecrypt, OpensOpenSslEnvelopesInDefiniteAndSegmentedForms)
     }
 }
 
+// The command line's envelopes are written as the file is read: indefinite
+// lengths, which openssl reads as well.
+TEST_F(StreamDecrypt, EncryptWritesBerThatOpenSslOpens)
+{
+    ASSERT_TRUE(engine);
+    const std::string certificate = store.get("me").certificateFile;
+    for (const std::size_t size : {std::size_t{1}, std::size_t{4095}, 2 * kChunk + 3}) {
+        SCOPED_TRACE(size);
+        const std::string content = RandomBytes(size, 3);
+        encryptWithOrdalis(content);
+        const std::string envelope = ReadFile(store.path("file.enc"));
+        ASSERT_GE(envelope.size(), 2u);
+        EXPECT_EQ(envelope.substr(0, 2), "\x30\x80");
+        std::string log;
+        ASSERT_EQ(RunOpenSsl(store.path(""),
+                             "cms -decrypt -binary -inform DER -in file.enc -out theirs -recip '" + certificate +
+                                 "' -inkey '" + std::filesystem::path(certificate).replace_extension(".key").string() +
+                                 "'",
+                             &log),
+                  0)
+            << log;
+        EXPECT_TRUE(ReadFile(store.path("theirs")) == content);
+    }
+}
+
 TEST_F(StreamDecrypt, DefiniteEnvelopeCutShortLengthenedOrFollowedIsRefused)
 {
     ASSERT_TRUE(engine);
-    encryptWithOrdalis(RandomBytes(5000, 1));
+    encryptWithOpenSsl(RandomBytes(5000, 1), "");
     const std::string whole = ReadFile(store.path("file.enc"));
     ASSERT_EQ(static_cast<unsigned char>(whole[0]), 0x30);
     ASSERT_EQ(static_cast<unsigned char>(whole[1]), 0x82) << "a two-byte length";

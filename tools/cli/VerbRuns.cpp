@@ -82,6 +82,7 @@ int RunVerify(const CliOptions& options, Batch& batch)
 
 int RunEncrypt(const CliOptions& options, Batch& batch)
 {
+    batch.acceptAnySize(); // files are encrypted as they are read
     if (!NamesRecipients(options.sequence))
         throw UsageError(tools::Say(texts::kEncryptNeedsRecipient));
     std::string problem;
