@@ -95,6 +95,27 @@ std::optional<Envelope> Envelope::Decode(ByteView der)
     return Envelope(std::move(cms), der);
 }
 
+std::optional<Envelope> Envelope::FromHeader(CmsPtr header)
+{
+    if (!EnsureGostEngine())
+        return std::nullopt;
+    if (!header || OBJ_obj2nid(CMS_get0_type(header.get())) != NID_pkcs7_enveloped) {
+        FailWith(codes::UnexpectedMsgType);
+        return std::nullopt;
+    }
+    if (!ContentCipherParametersAreSound(header.get()))
+        return std::nullopt;
+    // OpenSSL keys the cipher only for an envelope that has content: an empty
+    // one (with bytes to point at, which a memory BIO needs) stands in for the
+    // content read apart.
+    ASN1_OCTET_STRING** content = CMS_get0_content(header.get());
+    if (!content || (!*content && !(*content = ASN1_OCTET_STRING_new())) || ASN1_STRING_set(*content, "", 0) != 1) {
+        FailFromOpenSsl(codes::MsgError);
+        return std::nullopt;
+    }
+    return Envelope(std::move(header), {});
+}
+
 std::size_t Envelope::contentSizeBound() const
 {
     // A stream or block cipher never gives more than it is given.
@@ -123,26 +144,36 @@ std::optional<OriginatorName> Envelope::missingSenderFor(X509* certificate) cons
     return match.missingOriginator;
 }
 
-std::optional<std::size_t> Envelope::decryptInto(X509* recipient, EVP_PKEY* key, std::span<unsigned char> out)
+BioPtr Envelope::openContentCipher(X509* recipient, EVP_PKEY* key)
 {
     RecipientMatch match;
-    if (!recipient || !key || out.size() < contentSizeBound()) {
+    if (!recipient || !key) {
         FailWith(codes::InvalidArg);
-        return std::nullopt;
+        return nullptr;
     }
     if (!FindRecipientFor(m_cms.get(), recipient, sendersAtHand(), match)) {
         FailWith(codes::NoDecryptCert);
+        return nullptr;
+    }
+    if (!OpenContentKey(m_cms.get(), recipient, key, match.originator.get()))
+        return nullptr;
+    // Keys the content cipher; the chain's own reading is not used.
+    BioPtr chain(CMS_dataInit(m_cms.get(), nullptr));
+    if (!chain)
+        FailFromOpenSsl(codes::BadData);
+    return chain;
+}
+
+std::optional<std::size_t> Envelope::decryptInto(X509* recipient, EVP_PKEY* key, std::span<unsigned char> out)
+{
+    if (out.size() < contentSizeBound()) {
+        FailWith(codes::InvalidArg);
         return std::nullopt;
     }
     const ByteView encrypted = ContentInCallerBytes(m_cms.get(), m_der, m_borrowed);
-    if (!OpenContentKey(m_cms.get(), recipient, key, match.originator.get()))
+    BioPtr chain = openContentCipher(recipient, key);
+    if (!chain)
         return std::nullopt;
-    // Keys the content cipher; the chain's own reading is not used.
-    BioPtr chain(CMS_dataInit(m_cms.get(), nullptr));
-    if (!chain) {
-        FailFromOpenSsl(codes::BadData);
-        return std::nullopt;
-    }
     return DecryptInto(chain.get(), encrypted, out.data());
 }
 

@@ -62,20 +62,28 @@ CmsPtr NewEnvelope(const EVP_CIPHER* cipher, std::span<X509* const> recipients)
 
 } // namespace
 
-std::optional<OutgoingMessage> EncryptFor(std::span<X509* const> recipients, ByteView content, const EVP_CIPHER* cipher)
+CmsPtr NewGostEnvelope(std::span<X509* const> recipients, const EVP_CIPHER* cipher)
 {
-    if (recipients.empty() || std::find(recipients.begin(), recipients.end(), nullptr) != recipients.end() ||
-        content.size() > kMaxContentSize) {
+    if (recipients.empty() || std::find(recipients.begin(), recipients.end(), nullptr) != recipients.end()) {
         FailWith(codes::InvalidArg);
-        return std::nullopt;
+        return nullptr;
     }
     if (!EnsureGostEngine())
-        return std::nullopt;
+        return nullptr;
     if (!cipher) {
         const GostAlgorithm* gost = GostKeyOf(recipients.front());
         cipher = gost ? EVP_get_cipherbynid(gost->contentCipherNid) : nullptr;
     }
-    CmsPtr cms = LengthKeepingCipher(cipher) ? NewEnvelope(cipher, recipients) : nullptr;
+    return LengthKeepingCipher(cipher) ? NewEnvelope(cipher, recipients) : nullptr;
+}
+
+std::optional<OutgoingMessage> EncryptFor(std::span<X509* const> recipients, ByteView content, const EVP_CIPHER* cipher)
+{
+    if (content.size() > kMaxContentSize) {
+        FailWith(codes::InvalidArg);
+        return std::nullopt;
+    }
+    CmsPtr cms = NewGostEnvelope(recipients, cipher);
     if (!cms)
         return std::nullopt;
     // Makes the content key and sends it to each recipient; the chain's cipher

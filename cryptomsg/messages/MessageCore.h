@@ -80,12 +80,20 @@ SignatureCheck VerifyDetached(ByteView signature, ContentView content, std::size
 std::optional<OutgoingMessage> EncryptFor(std::span<X509* const> recipients, ByteView content,
                                           const EVP_CIPHER* cipher = nullptr);
 
+// An EnvelopedData with a recipient entry for each certificate, its content
+// key not made yet (CMS_PARTIAL); the cipher as for EncryptFor. Null with the last error set.
+CmsPtr NewGostEnvelope(std::span<X509* const> recipients, const EVP_CIPHER* cipher = nullptr);
+
 // A decoded EnvelopedData, checked so that its content cipher can be keyed
 // safely, waiting for one of its recipients to open it.
 class Envelope {
 public:
     // Decodes exactly one EnvelopedData from der, which must outlive the envelope.
     static std::optional<Envelope> Decode(ByteView der);
+
+    // An EnvelopedData without its encrypted content, which is read apart
+    // (EnvelopeStream): it can only key the content cipher.
+    static std::optional<Envelope> FromHeader(CmsPtr header);
 
     Envelope(Envelope&&) = default;
     Envelope& operator=(Envelope&&) = delete; // see OutgoingMessage
@@ -114,6 +122,10 @@ public:
 
     // The same into a new buffer.
     std::optional<ByteBuffer> decrypt(X509* recipient, EVP_PKEY* key);
+
+    // Recovers the content key with the recipient's key and returns the chain
+    // whose cipher context it keyed for decryption; null with the last error set.
+    BioPtr openContentCipher(X509* recipient, EVP_PKEY* key);
 
 private:
     Envelope(CmsPtr cms, ByteView der);

@@ -7,6 +7,7 @@
 #include "common/LastError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
+#include "cryptomsg/messages/EnvelopeStores.h"
 #include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/messages/MessageCore.h"
 #include "cryptomsg/messages/MessageSupport.h"
@@ -18,47 +19,16 @@ namespace ordalis {
 
 namespace {
 
-bool ParaIsValid(const CRYPT_DECRYPT_MESSAGE_PARA& para)
-{
-    return para.cbSize >= kDecryptMessageParaSize && IsMessageEncoding(para.dwMsgAndCertEncodingType) &&
-           (para.cCertStore == 0 || para.rghCertStore);
-}
-
 // The envelope, ready to look for a sender's certificate in the stores.
 std::optional<Envelope> DecodeForStores(ByteView blob, const CRYPT_DECRYPT_MESSAGE_PARA& para)
 {
     std::optional<Envelope> envelope = Envelope::Decode(blob);
-    if (!envelope)
-        return std::nullopt;
-    std::vector<X509Ptr> certificates;
-    for (DWORD s = 0; s < para.cCertStore; ++s) {
-        PCCERT_CONTEXT context = nullptr;
-        while ((context = CertEnumCertificatesInStore(para.rghCertStore[s], context)) != nullptr) {
-            X509* certificate = CertContextX509(context);
-            X509_up_ref(certificate);
-            certificates.emplace_back(certificate);
-        }
-    }
-    envelope->lookForSendersAmong(std::move(certificates));
+    if (envelope)
+        LookForSendersInStores(*envelope, para);
     return envelope;
 }
 
 ByteView BlobView(const BYTE* blob, DWORD size) { return blob ? ByteView(blob, size) : ByteView(); }
-
-// The first certificate with a private key, in store order, that the envelope is
-// addressed to. No key is opened here, so no password is asked. Null with the last error set.
-CertContextPtr FindDecryptor(const Envelope& envelope, const CRYPT_DECRYPT_MESSAGE_PARA& para)
-{
-    for (DWORD s = 0; s < para.cCertStore; ++s) {
-        PCCERT_CONTEXT context = nullptr;
-        while ((context = CertEnumCertificatesInStore(para.rghCertStore[s], context)) != nullptr) {
-            if (CertHasPrivateKey(context) && envelope.isAddressedTo(CertContextX509(context)))
-                return CertContextPtr(context); // enumeration stops: the context is ours to free
-        }
-    }
-    FailWith(codes::NoDecryptCert);
-    return nullptr;
-}
 
 } // namespace
 
@@ -67,7 +37,7 @@ BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* enc
 {
     if (exchangeCert)
         *exchangeCert = nullptr;
-    if (!para || !decryptedSize || !ParaIsValid(*para))
+    if (!para || !decryptedSize || !DecryptParaIsValid(*para))
         return FailWith(codes::InvalidArg);
     std::optional<Envelope> envelope = DecodeForStores(BlobView(encryptedBlob, encryptedBlobSize), *para);
     if (!envelope)
@@ -98,22 +68,12 @@ BOOL CryptDecryptMessage(const CRYPT_DECRYPT_MESSAGE_PARA* para, const BYTE* enc
 std::optional<OriginatorName> MissingSenderCertificate(const CRYPT_DECRYPT_MESSAGE_PARA& para,
                                                        const BYTE* encryptedBlob, DWORD encryptedBlobSize)
 {
+    if (!DecryptParaIsValid(para))
+        return std::nullopt;
     const std::uint32_t error = GetLastError();
-    std::optional<OriginatorName> missing;
-    if (ParaIsValid(para)) {
-        const std::optional<Envelope> envelope = DecodeForStores(BlobView(encryptedBlob, encryptedBlobSize), para);
-        for (DWORD s = 0; envelope && !missing && s < para.cCertStore; ++s) {
-            PCCERT_CONTEXT context = nullptr;
-            while (!missing && (context = CertEnumCertificatesInStore(para.rghCertStore[s], context)) != nullptr) {
-                if (CertHasPrivateKey(context))
-                    missing = envelope->missingSenderFor(CertContextX509(context));
-            }
-            CertFreeCertificateContext(context);
-        }
-    }
-    // Asked after a failure, whose code the caller still reports.
+    const std::optional<Envelope> envelope = DecodeForStores(BlobView(encryptedBlob, encryptedBlobSize), para);
     SetLastError(error);
-    return missing;
+    return envelope ? MissingSenderInStores(*envelope, para) : std::nullopt;
 }
 
 } // namespace ordalis

@@ -9,6 +9,7 @@
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageApi.h"
 #include "cryptomsg/messages/MissingSender.h"
+#include "cryptomsg/operations/DecryptStreamed.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
 #include "cryptomsg/operations/PemMessage.h"
@@ -130,18 +131,24 @@ OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop)
         FileStream envelope = FileStream::openRead(inputName);
         // The plaintext is never readable by more people than its envelope was.
         const OutputMode outputMode = OutputMode::NoMoreThan(envelope.permissions() | S_IRWXU);
-        input = FileContent::load(envelope);
-        envelope.close();
-        RefuseLargerThanOneCall(input.length());
-        std::span<const unsigned char> message = input.bytes();
-        const std::optional<std::vector<unsigned char>> unarmoured =
-            tab.readsPemArmour() ? PemMessageDer(message) : std::nullopt;
-        if (unarmoured)
-            message = *unarmoured;
-        if (!Decrypt(stores.handles(), inputName, message, content, tab, desktop))
-            return {};
         outputName = DecryptedFileName(inputName);
-        content.saveToFile(outputName, outputMode);
+        if (tab.decryptsStreamed() && CanDecryptStreamed(envelope)) {
+            if (!DecryptStreamed(stores.handles(), envelope, outputName, outputMode, tab, desktop))
+                return {};
+        } else {
+            // Refused before it is read: a file read whole must fit one call.
+            RefuseLargerThanOneCall(static_cast<std::size_t>(envelope.size()));
+            input = FileContent::load(envelope);
+            envelope.close();
+            std::span<const unsigned char> message = input.bytes();
+            const std::optional<std::vector<unsigned char>> unarmoured =
+                tab.readsPemArmour() ? PemMessageDer(message) : std::nullopt;
+            if (unarmoured)
+                message = *unarmoured;
+            if (!Decrypt(stores.handles(), inputName, message, content, tab, desktop))
+                return {};
+            content.saveToFile(outputName, outputMode);
+        }
         desktop.showNotice("Расшифрован");
     }
     desktop.openFolder(FolderOf(inputName));

@@ -2,10 +2,12 @@
 #include "common/Error.h"
 #include "common/ErrorCodes.h"
 #include "common/FileContent.h"
+#include "common/FileStream.h"
 #include "common/SystemError.h"
 #include "common/UserTexts.h"
 #include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/MessageApi.h"
+#include "cryptomsg/operations/EncryptStreamed.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
 #include "cryptomsg/store/StoreApi.h"
@@ -105,9 +107,14 @@ OperationResult EncryptOperationFor(EncryptTab& tab, DesktopSeam& desktop, std::
     std::string outputName;
     {
         ScopeExit resetTab([&tab] { tab.resetControls(); });
-        const FileContent source = FileContent::load(sourceName);
-        RefuseLargerThanOneCall(source.length());
-        outputName = EncryptFor(recipients, sourceName, source, desktop);
+        // OpenSSL's streaming fails on empty content with the GOST engine's
+        // cipher; an empty file is encrypted whole (into DER).
+        if (FileStream::openRead(sourceName).size() != 0) {
+            outputName = EncryptStreamed(recipients, sourceName, desktop);
+        } else {
+            const FileContent source = FileContent::load(sourceName);
+            outputName = EncryptFor(recipients, sourceName, source, desktop);
+        }
     }
     desktop.openFolder(FolderOf(sourceName));
     tab.clearFileToEncrypt();

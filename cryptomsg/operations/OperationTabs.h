@@ -55,6 +55,9 @@ public:
     virtual void resetSelection() = 0;
     // Whether an envelope in PEM armour is read too: the command line's files; the window reads DER.
     virtual bool readsPemArmour() const { return false; }
+    // Whether the envelope is decrypted as it is read, in memory that does not
+    // grow with it (the command line); the window reads it whole.
+    virtual bool decryptsStreamed() const { return false; }
     // The envelope could not be opened because it needs the sender's certificate,
     // which neither it nor the stores hold. The window says nothing more than
     // its Error report; the command line says which certificate to import.

@@ -38,7 +38,8 @@ OperationResult VerifyOperation(VerifyTab& tab, DesktopSeam& desktop);
 OperationResult EncryptOperation(EncryptTab& tab, DesktopSeam& desktop);
 // Encrypts the tab's file into one envelope for every recipient given, instead
 // of the one its controls choose; the first recipient's key algorithm names the
-// content cipher.
+// content cipher. The file is encrypted as it is read (the command line's way),
+// into an envelope with indefinite lengths.
 OperationResult EncryptOperationFor(EncryptTab& tab, DesktopSeam& desktop, std::span<const PCCERT_CONTEXT> recipients);
 OperationResult DecryptOperation(DecryptTab& tab, DesktopSeam& desktop);
 

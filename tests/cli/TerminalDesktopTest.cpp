@@ -63,3 +63,44 @@ TEST_F(TerminalPasswords, NobodyAtTheTerminalIsNotAsked)
 
 } // namespace
 } // namespace ordalis::cli
+
+namespace ordalis::cli {
+namespace {
+
+// A long step's progress is a status line of bytes done and total, rewritten
+// once per mebibyte, on a terminal only and never with --json.
+class TerminalProgressLine : public ::testing::Test {
+protected:
+    std::string progressShown(bool interactive, bool json, std::uint64_t bytes)
+    {
+        std::istringstream in;
+        std::ostringstream out, err;
+        Terminal terminal{in, out, err, interactive, nullptr, nullptr};
+        TerminalDesktop desktop(terminal, json);
+        desktop.runLongStep({"Расшифрование файла", "big.enc", bytes}, [&](StepProgress& progress) {
+            progress.setTotal(bytes);
+            for (const std::uint64_t done : {kMiB - 1, kMiB, kMiB + 7, 2 * kMiB, bytes})
+                progress.setDone(done);
+        });
+        EXPECT_TRUE(out.str().empty());
+        return err.str();
+    }
+
+    static constexpr std::uint64_t kMiB = 1024 * 1024;
+};
+
+TEST_F(TerminalProgressLine, ShowsMebibytesDoneOfTheTotal)
+{
+    EXPECT_EQ(progressShown(true, false, 20 * kMiB), "\r\033[Kbig.enc: 0 of 20 MB\r\033[Kbig.enc: 1 of 20 MB"
+                                                     "\r\033[Kbig.enc: 2 of 20 MB\r\033[Kbig.enc: 20 of 20 MB");
+}
+
+TEST_F(TerminalProgressLine, QuietForScriptsJsonAndSmallFiles)
+{
+    EXPECT_EQ(progressShown(false, false, 20 * kMiB), "");
+    EXPECT_EQ(progressShown(true, true, 20 * kMiB), "");
+    EXPECT_EQ(progressShown(true, false, 3 * kMiB), "");
+}
+
+} // namespace
+} // namespace ordalis::cli

@@ -39,6 +39,9 @@ public:
     // Runs every job, writes the summary and returns the exit status.
     int run(const std::vector<Job>& jobs, const FileRun& runFile);
 
+    // The verb reads its files as it goes, so they may be of any size.
+    void acceptAnySize() { m_anySize = true; }
+
 private:
     FileResult runOne(const Job& job, const FileRun& runFile);
 
@@ -46,6 +49,7 @@ private:
     bool m_json;
     Terminal& m_terminal;
     TerminalDesktop m_desktop;
+    bool m_anySize = false;
 };
 
 } // namespace ordalis::cli

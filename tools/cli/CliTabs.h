@@ -73,6 +73,7 @@ public:
     std::string fileToDecrypt() const override { return m_file; }
     void resetSelection() override {}
     bool readsPemArmour() const override { return true; }
+    bool decryptsStreamed() const override { return true; }
     void senderCertificateMissing(const OriginatorName& sender) override { m_missingSender = sender; }
 
     // The sender's certificate the envelope needed and nobody had, when that is why it failed.

@@ -83,6 +83,7 @@ inline constexpr Text kSeveralMatch{"\"%1\" matches several certificates:",
                                     "\"%1\" подходит к нескольким сертификатам:"};
 
 inline constexpr Text kWorkingOn{"%1: %2 MB, working...", "%1: %2 МБ, обработка..."};
+inline constexpr Text kBytesDone{"%1: %2 of %3 MB", "%1: %2 из %3 МБ"};
 inline constexpr Text kFileTooBig{"The file \"%1\" is too large: %2 bytes, the largest size is %3 bytes (2047 MiB)",
                                   "Файл \"%1\" слишком велик: %2 байт, наибольший размер %3 байт (2047 МиБ)"};
 

@@ -9,4 +9,8 @@ namespace ordalis::cli {
 // Anything else is left for the operation to report.
 void CheckInputSize(const std::string& path);
 
+// The same for an envelope to decrypt, unless it is one that is decrypted as it
+// is read (DER or BER), which may be of any size.
+void CheckEnvelopeSize(const std::string& path);
+
 } // namespace ordalis::cli

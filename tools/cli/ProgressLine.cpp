@@ -17,6 +17,23 @@ ProgressLine::ProgressLine(Terminal& terminal, const std::string& file, bool ena
     m_shown = true;
 }
 
+TerminalProgress::TerminalProgress(Terminal& terminal, std::string file, bool enabled)
+    : m_terminal(terminal), m_file(std::move(file)), m_enabled(enabled && terminal.interactive)
+{
+}
+
+void TerminalProgress::setDone(std::uint64_t done)
+{
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    if (!m_enabled || done / kMiB == m_shownMiB)
+        return;
+    m_shownMiB = done / kMiB;
+    m_terminal.err << "\r\033[K"
+                   << tools::Say(texts::kBytesDone,
+                                 {m_file, std::to_string(m_shownMiB), std::to_string(m_total / kMiB)})
+                   << std::flush;
+}
+
 ProgressLine::~ProgressLine()
 {
     if (m_shown)

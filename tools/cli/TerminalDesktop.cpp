@@ -2,6 +2,7 @@
 
 #include "common/LastError.h"
 #include "common/UserTexts.h"
+#include "tools/cli/ProgressLine.h"
 
 #include <ostream>
 
@@ -50,6 +51,14 @@ void TerminalDesktop::showError(const std::string& text)
 }
 
 void TerminalDesktop::openFolder(const std::string&) {}
+
+void TerminalDesktop::runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work)
+{
+    // The line is erased by the file's ProgressLine once the file is done.
+    const auto threshold = static_cast<std::uint64_t>(ProgressLine::kThreshold);
+    TerminalProgress progress(m_terminal, step.file, !m_json && step.bytes >= threshold);
+    work(progress);
+}
 
 const CERT_CONTEXT* TerminalDesktop::selectCertificate(CertStore*, const std::string&)
 {

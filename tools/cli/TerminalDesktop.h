@@ -30,6 +30,8 @@ public:
     const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) override;
     void viewCertificate(const CERT_CONTEXT* certificate) override;
     std::optional<std::string> askPassword(const std::string& what, int attempt) override;
+    // Shows how far a step on a large file has come, on a terminal and without --json.
+    void runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work) override;
 
     // The certificate the dialog answers with (a reference is kept).
     void setCertificate(PCCERT_CONTEXT certificate);

@@ -9,6 +9,7 @@
 #include "tools/cli/Cosign.h"
 #include "tools/cli/Enhance.h"
 #include "tools/cli/LongTermOptions.h"
+#include "tools/cli/InputSize.h"
 #include "tools/cli/Recipients.h"
 #include "tools/cli/SignaturePairs.h"
 #include "tools/cli/VerifyFile.h"
@@ -97,6 +98,7 @@ int RunEnhance(const CliOptions& options, Batch& batch)
 
 int RunEncrypt(const CliOptions& options, Batch& batch)
 {
+    batch.acceptAnySize(); // files are encrypted as they are read
     if (!NamesRecipients(options.sequence))
         throw UsageError(tools::Say(texts::kEncryptNeedsRecipient));
     std::string problem;
@@ -133,7 +135,9 @@ std::string SenderCertificateMissingText(const OriginatorName& sender)
 
 int RunDecrypt(const CliOptions& options, Batch& batch)
 {
+    batch.acceptAnySize();
     return batch.run(SingleFiles(options.files()), [](const Job& job, TerminalDesktop& desktop) {
+        CheckEnvelopeSize(job.file);
         CliDecryptTab tab(job.file);
         const OperationResult result = DecryptOperation(tab, desktop);
         if (tab.missingSender())
