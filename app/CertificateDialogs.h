@@ -32,5 +32,8 @@ PCCERT_CONTEXT SelectCertificateFromStore(QWidget* parent, HCERTSTORE store, con
 // certificates of the store the certificate came from as well (for a verified
 // signer: those its message carries).
 void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpose purpose = TrustPurpose::Signing);
+// The same for a signer's certificate whose trust was judged at the time a
+// signature timestamp proves; the status says so.
+void ShowCertificateViewAt(QWidget* parent, PCCERT_CONTEXT certificate, const SignerTrust& provenTrust);
 
 } // namespace ordalis

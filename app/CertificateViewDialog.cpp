@@ -35,12 +35,26 @@ QLabel* ValueLabel(const QString& text, QWidget* parent)
     return label;
 }
 
-QWidget* GeneralPage(const CertificateDescription& description, const TrustOutcome& trust)
+// The verdict the view shows, and when it was taken if not now.
+struct ShownTrust {
+    const TrustOutcome& outcome;
+    std::string takenAt; // words naming the timestamp's time; empty for now
+};
+
+QString StatusSentence(const ShownTrust& trust)
+{
+    QString sentence = Text(TrustSentence(trust.outcome));
+    if (!trust.takenAt.empty())
+        sentence += QLatin1Char('\n') + Text(trust.takenAt);
+    return sentence;
+}
+
+QWidget* GeneralPage(const CertificateDescription& description, const ShownTrust& trust)
 {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("generalPage"));
     auto* layout = new QVBoxLayout(page);
-    layout->addWidget(TrustStatusLine(Text(TrustSentence(trust)), LevelOf(trust), page));
+    layout->addWidget(TrustStatusLine(StatusSentence(trust), LevelOf(trust.outcome), page));
 
     auto* heading = new QLabel(QStringLiteral("Сведения о сертификате"), page);
     QFont bold = heading->font();
@@ -121,13 +135,9 @@ QWidget* DetailsPage(const CertificateDescription& description)
     return page;
 }
 
-} // namespace
-
-void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpose purpose)
+void ShowView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpose purpose, const ShownTrust& trust)
 {
     const CertificateDescription description = DescribeCertificate(certificate);
-    const TrustOutcome trust = CheckCertificateTrust(certificate, purpose);
-
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("CertificateViewDialog"));
     dialog.setWindowTitle(QStringLiteral("Сертификат"));
@@ -138,7 +148,7 @@ void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpo
     auto openLink = [&dialog, purpose](PCCERT_CONTEXT link, std::size_t depth) {
         ShowCertificateView(&dialog, link, depth == 0 ? purpose : TrustPurpose::AnyUse);
     };
-    tabs->addTab(new CertificatePathPage(certificate, trust, openLink), QStringLiteral("Путь сертификации"));
+    tabs->addTab(new CertificatePathPage(certificate, trust.outcome, openLink), QStringLiteral("Путь сертификации"));
     auto* buttons = new QDialogButtonBox(&dialog);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -149,6 +159,20 @@ void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpo
     dialog.resize(520, 480);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.exec();
+}
+
+} // namespace
+
+void ShowCertificateView(QWidget* parent, PCCERT_CONTEXT certificate, TrustPurpose purpose)
+{
+    const TrustOutcome trust = CheckCertificateTrust(certificate, purpose);
+    ShowView(parent, certificate, purpose, {trust, {}});
+}
+
+void ShowCertificateViewAt(QWidget* parent, PCCERT_CONTEXT certificate, const SignerTrust& provenTrust)
+{
+    const std::string takenAt = provenTrust.provenBy ? VerdictTimeWords(*provenTrust.provenBy) : std::string();
+    ShowView(parent, certificate, TrustPurpose::Signing, {provenTrust.outcome, takenAt});
 }
 
 } // namespace ordalis

@@ -107,6 +107,12 @@ void QtDesktop::viewCertificate(const CERT_CONTEXT* certificate)
     ShowCertificateView(dialogParent(), certificate);
 }
 
+void QtDesktop::viewCertificateAt(const CERT_CONTEXT* certificate, const SignerTrust& provenTrust)
+{
+    ModalCursor cursor(*this);
+    ShowCertificateViewAt(dialogParent(), certificate, provenTrust);
+}
+
 std::optional<std::string> QtDesktop::askPassword(const std::string& what, int attempt)
 {
     ModalCursor cursor(*this);

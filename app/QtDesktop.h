@@ -27,6 +27,7 @@ public:
     const CERT_CONTEXT* selectCertificate(CertStore* store, const std::string& title) override;
     const CERT_CONTEXT* selectSigningCertificate(CertStore* store, const std::string& title) override;
     void viewCertificate(const CERT_CONTEXT* certificate) override;
+    void viewCertificateAt(const CERT_CONTEXT* certificate, const SignerTrust& provenTrust) override;
     std::optional<std::string> askPassword(const std::string& what, int attempt) override;
     void setBusy(bool busy) override;
     void runLongStep(const LongStep& step, const std::function<void(StepProgress&)>& work) override;

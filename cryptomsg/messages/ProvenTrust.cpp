@@ -1,6 +1,8 @@
 #include "cryptomsg/messages/ProvenTrust.h"
 
+#include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/messages/TrustAtTime.h"
+#include "cryptomsg/store/CertStoreInternal.h"
 
 #include <openssl/err.h>
 
@@ -45,9 +47,24 @@ SignerTrust JudgeSignerTrust(X509* certificate, std::span<X509* const> carried, 
     return trust;
 }
 
+std::optional<SignerTrust> ProvenSignerTrust(PCCERT_CONTEXT signer, std::span<const unsigned char> der,
+                                             std::size_t index)
+{
+    const std::vector<SignerEvidence> evidence = ExamineMessageEvidence(der);
+    if (!signer || index >= evidence.size() || !evidence[index].provenTime())
+        return std::nullopt;
+    std::vector<X509*> carried;
+    if (const std::shared_ptr<CertStore> store = CertContextStore(signer))
+        for (const StoreEntry& entry : store->content.entries)
+            carried.push_back(entry.certificate.get());
+    return JudgeSignerTrust(CertContextX509(signer), carried, evidence[index]);
+}
+
 std::string ProvenTimeSentence(const TimestampFinding& proof)
 {
     return "Время подписи подтверждено штампом времени: " + proof.timeText;
 }
+
+std::string VerdictTimeWords(const TimestampFinding& proof) { return "Проверено на время штампа: " + proof.timeText; }
 
 } // namespace ordalis

@@ -4,6 +4,7 @@
 // signer's timestamps and values, and the trust in its certificate judged at
 // the time a valid signature timestamp proves (else now).
 
+#include "cryptomsg/cryptoapi/CryptoApi.h"
 #include "cryptomsg/messages/SignerEvidence.h"
 #include "cryptomsg/store/CertificateTrust.h"
 
@@ -28,7 +29,15 @@ struct SignerTrust {
 // when there is one; else now, as for any signature.
 SignerTrust JudgeSignerTrust(X509* certificate, std::span<X509* const> carried, const SignerEvidence& evidence);
 
-// The sentence that says when a verdict was taken at a timestamp's time, in Russian.
+// The trust in a verified signer's certificate (its context from the message,
+// whose certificates may complete the path), judged at the time a valid
+// signature timestamp of signer index proves; nothing when none dates it.
+std::optional<SignerTrust> ProvenSignerTrust(PCCERT_CONTEXT signer, std::span<const unsigned char> der,
+                                             std::size_t index);
+
+// The sentence that says when a signature was made, as a timestamp proves it, in Russian.
 std::string ProvenTimeSentence(const TimestampFinding& proof);
+// The words that say a verdict was taken at a timestamp's time, in Russian.
+std::string VerdictTimeWords(const TimestampFinding& proof);
 
 } // namespace ordalis

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cryptomsg/messages/ProvenTrust.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 
 #include <cstdint>
@@ -64,6 +65,13 @@ public:
         return selectCertificate(store, title);
     }
     virtual void viewCertificate(const CERT_CONTEXT* certificate) = 0;
+    // The certificate of a signer whose signature a valid timestamp dates, with
+    // its trust judged at that time; a desktop that shows the trust says so.
+    virtual void viewCertificateAt(const CERT_CONTEXT* certificate, const SignerTrust& provenTrust)
+    {
+        (void)provenTrust;
+        viewCertificate(certificate);
+    }
 
     // Tells the user that a long step runs (the window shows the busy cursor).
     virtual void setBusy(bool busy) { (void)busy; }

@@ -121,8 +121,13 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
                                                                       partSizes, &signer);
                        }) != 0;
     CertContextPtr certificate(signer);
-    ReportVerification(valid ? certificate.get() : nullptr, report, desktop);
-    return valid;
+    if (!valid) {
+        ReportVerification(nullptr, report, desktop);
+        return false;
+    }
+    ReportVerification(certificate.get(), report, desktop,
+                       ProvenSignerTrust(certificate.get(), {signature.data(), signature.length()}, 0));
+    return true;
 }
 
 void BeginVerificationReport(VerifyTab& report)
@@ -131,13 +136,17 @@ void BeginVerificationReport(VerifyTab& report)
     report.appendReportLine("Проверка отсоединенной подписи.....");
 }
 
-void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop)
+void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop,
+                        const std::optional<SignerTrust>& proven)
 {
     if (!certificate) {
         report.appendReportLine("X - Подпись математически не верна");
         return;
     }
-    desktop.viewCertificate(certificate);
+    if (proven)
+        desktop.viewCertificateAt(certificate, *proven);
+    else
+        desktop.viewCertificate(certificate);
     const CERT_INFO& info = *certificate->pCertInfo;
     report.appendReportLine("V - Подпись математически верна...");
     report.appendReportLine("Серийный номер сертификата:" +

@@ -4,6 +4,7 @@
 #include "cryptomsg/operations/DesktopSeam.h"
 #include "cryptomsg/operations/OperationTabs.h"
 
+#include <optional>
 #include <string>
 
 namespace ordalis {
@@ -17,8 +18,10 @@ bool VerifyDetachedSignature(const std::string& signatureFile, const std::string
 // Starts the report of a verification in the tab: cleared, with its first line.
 void BeginVerificationReport(VerifyTab& report);
 // Adds the outcome of a verification to the report: for the valid signer's
-// certificate (which it shows), or that the signature is not valid when null.
-void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop);
+// certificate (which it shows, with its trust at the proven time when a
+// timestamp dates the signature), or that the signature is not valid when null.
+void ReportVerification(PCCERT_CONTEXT certificate, VerifyTab& report, DesktopSeam& desktop,
+                        const std::optional<SignerTrust>& proven = std::nullopt);
 
 // The serial number (stored least significant byte first) as hex digits from the
 // most significant byte, in groups of four digits counted from the end.

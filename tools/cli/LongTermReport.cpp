@@ -45,7 +45,7 @@ void WriteEvidenceDetails(const SignerEvidence& evidence, TerminalDesktop& deskt
 void WriteTrustTime(const SignerVerdict& verdict, TerminalDesktop& desktop)
 {
     if (verdict.provenBy)
-        desktop.detailLine("   Проверено на время штампа: " + verdict.provenBy->timeText);
+        desktop.detailLine("   " + VerdictTimeWords(*verdict.provenBy));
     desktop.detailLine("   Сведения об отзыве: " + RevocationSourceWords(verdict.revocationSource));
 }
 
