@@ -1,5 +1,9 @@
 #include "cryptomsg/operations/SignatureVerdict.h"
 
+#include "cryptomsg/messages/TrustAtTime.h"
+
+#include <ctime>
+
 namespace ordalis {
 
 namespace {
@@ -12,8 +16,32 @@ std::vector<X509*> Borrowed(const std::vector<X509Ptr>& certificates)
     return pointers;
 }
 
-void JudgeTrust(SignerVerdict& verdict, X509* certificate, const std::vector<X509*>& carried)
+// The trust now with the answers of OCSP responders; nothing when none answered.
+std::optional<TrustAtTime> JudgeTrustOnline(X509* certificate, const std::vector<X509*>& carried,
+                                            const OnlineRevocation& online)
 {
+    const std::vector<OcspBasicPtr> answers = AskOcspAlongPath(certificate, carried, online);
+    if (answers.empty())
+        return std::nullopt;
+    std::vector<OCSP_BASICRESP*> borrowed;
+    for (const OcspBasicPtr& answer : answers)
+        borrowed.push_back(answer.get());
+    TrustAtTime judged = CheckSigningTrustAt(certificate, carried, std::time(nullptr), {{}, borrowed});
+    if (judged.revocationSource == "ocsp-values")
+        judged.revocationSource = "ocsp";
+    return judged;
+}
+
+void JudgeTrust(SignerVerdict& verdict, X509* certificate, const std::vector<X509*>& carried, const VerdictRules& rules)
+{
+    const bool judgedNow = !verdict.evidence || !verdict.evidence->provenTime();
+    if (rules.online && judgedNow) {
+        if (std::optional<TrustAtTime> judged = JudgeTrustOnline(certificate, carried, *rules.online)) {
+            verdict.trust = std::move(judged->outcome);
+            verdict.revocationSource = judged->revocationSource;
+            return;
+        }
+    }
     if (!verdict.evidence) {
         verdict.trust = CheckSigningTrust(certificate, carried);
         verdict.revocationSource = verdict.trust->verdict == TrustVerdict::RevocationUnknown ? "none" : "crl";
@@ -42,7 +70,7 @@ SignerVerdict JudgeSigner(const SignerReport& signer, const std::vector<X509*>& 
     SignerVerdict verdict;
     verdict.evidence = evidence;
     if (signer.certificate)
-        JudgeTrust(verdict, signer.certificate.get(), carried);
+        JudgeTrust(verdict, signer.certificate.get(), carried, rules);
     if (!signer.valid()) {
         verdict.reasonCode = SignatureFailureCode(signer.failure);
         verdict.reasonText = SignatureFailureText(signer.failure);

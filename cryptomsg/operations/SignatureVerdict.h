@@ -5,6 +5,7 @@
 // its signers do; which signer comes first is DER's sorting, not the signers'
 // standing, so none of them may be left unchecked.
 
+#include "cryptomsg/messages/OnlineRevocation.h"
 #include "cryptomsg/messages/ProvenTrust.h"
 #include "cryptomsg/messages/SignatureExamination.h"
 #include "cryptomsg/store/CertificateTrust.h"
@@ -22,6 +23,9 @@ enum class RevocationPolicy { AcceptUnknown, Required };
 struct VerdictRules {
     bool trusted = false; // every signer's certificate must lead to a root of ROOT and not be revoked
     RevocationPolicy revocation = RevocationPolicy::AcceptUnknown;
+    // Ask OCSP responders about the path of a signer whose trust is judged now
+    // (one no signature timestamp dates); the CRLs answer where they do not.
+    std::optional<OnlineRevocation> online;
 };
 
 struct SignerVerdict {
@@ -31,7 +35,7 @@ struct SignerVerdict {
     std::string reasonText;            // the same in words
     const SignerEvidence* evidence = nullptr; // its timestamps and values, when examined (in SignatureVerdict)
     std::optional<TimestampFinding> provenBy; // the timestamp whose time the trust was judged at
-    std::string revocationSource = "none";    // where the answer about its certificate came from
+    std::string revocationSource = "none";    // where the answer about its certificate came from ("ocsp": asked now)
 };
 
 struct SignatureVerdict {

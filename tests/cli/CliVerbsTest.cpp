@@ -96,7 +96,7 @@ TEST(CliVerbs, ProgramHelpListsEveryVerb)
         "  ordalis-cli sign FILE... [--cert ID] [--attached] [--base64] [--pack] [--cades] [--cosign SIG] "
         "[--tsa URL [--level t|xlt1]] [--password-file F] [--json]\n"
         "  ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
-        "[--trusted [--revocation required]] [--json]\n"
+        "[--trusted [--revocation required]] [--online | --ocsp URL] [--json]\n"
         "  ordalis-cli enhance SIGNATURE... --tsa URL [--level t|xlt1] [--timeout S] [--json]\n"
         "  ordalis-cli encrypt FILE... (--cert ID | --cert-file CERT.cer | --self)... [--json]\n"
         "  ordalis-cli decrypt FILE... [--password-file F] [--json]\n\n"

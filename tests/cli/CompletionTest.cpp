@@ -50,7 +50,8 @@ TEST_F(Completion, CliVerbsAndTheOptionsOfEach)
         "--ocsp --fetch-crls");
     EXPECT_EQ(cli({"enhance", "--"}), "--json --help --tsa --level --timeout --ocsp --fetch-crls");
     EXPECT_EQ(cli({"sign", "--cosign", "part"}), "partner.cer");
-    EXPECT_EQ(cli({"verify", "--"}), "--json --help --details --trusted --revocation --extract --signer-cert");
+    EXPECT_EQ(cli({"verify", "--"}),
+              "--json --help --details --trusted --revocation --extract --signer-cert --online --ocsp --timeout");
     EXPECT_EQ(cli({"verify", "--signer-cert", "part"}), "partner.cer");
     EXPECT_EQ(cli({"encrypt", "--"}), "--json --help --cert --cert-file --self");
     EXPECT_EQ(cli({"decrypt", "--p"}), "--password-file");

@@ -100,6 +100,58 @@ TEST_F(OcspAnswers, AnswerSignedByAKeyTheIssuerDidNotAuthoriseDoesNotCount)
     EXPECT_FALSE(FileExists(file("contract.txt.sig")));
 }
 
+// verify --ocsp: a CAdES-BES signature judged now, the links CA has no CRL for answered by the responder.
+class OnlineAnswers : public OcspAnswers {
+protected:
+    void SetUp() override
+    {
+        OcspAnswers::SetUp();
+        const CliRun run = RunCliCaptured({"sign", file("contract.txt"), "--cert", "Test Signer", "--cades"});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+
+    CliRun verify(const std::vector<std::string>& extra)
+    {
+        std::vector<std::string> args = {"verify",    file("contract.txt"), file("contract.txt.sig"),
+                                         "--trusted", "--revocation",       "required",
+                                         "--json"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunCliCaptured(args);
+    }
+};
+
+TEST_F(OnlineAnswers, AGoodAnswerStandsForTheMissingCrl)
+{
+    const CliRun offline = verify({});
+    EXPECT_EQ(offline.status, 1) << offline.out;
+    EXPECT_NE(offline.out.find("\"reason_code\":\"revocation-unknown\""), std::string::npos) << offline.out;
+
+    const CliRun online = verify({"--ocsp", ocsp.url()});
+    EXPECT_EQ(online.status, 0) << online.out << online.err;
+    EXPECT_NE(online.out.find("\"revocation_source\":\"ocsp\""), std::string::npos) << online.out;
+    EXPECT_GE(ocsp.requestsAnswered(), 1);
+}
+
+TEST_F(OnlineAnswers, ARevokedAnswerMakesTheSignerUntrusted)
+{
+    ocsp.setStatus("20", TestOcsp::Status::Revoked); // the chain's signer
+    const CliRun run = verify({"--ocsp", ocsp.url()});
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("\"reason_code\":\"revoked\""), std::string::npos) << run.out;
+}
+
+TEST_F(OnlineAnswers, AnAnswerOfAnUnauthorisedKeyOrNoResponderLeavesItUnknown)
+{
+    TestOcsp impostor{chain.intermediate(), tsaKeys.certificate, tsaKeys.key};
+    for (const std::string& url : {impostor.url(), std::string("http://127.0.0.1:9/ocsp")}) {
+        const CliRun run = verify({"--ocsp", url, "--timeout", "1"});
+        EXPECT_EQ(run.status, 1) << url << "\n" << run.out;
+        EXPECT_NE(run.out.find("\"reason_code\":\"revocation-unknown\""), std::string::npos) << run.out;
+    }
+    const CliRun alone = RunCliCaptured({"verify", file("contract.txt"), file("contract.txt.sig"), "--timeout", "5"});
+    EXPECT_EQ(alone.status, 2) << "a timeout with nobody to wait for";
+}
+
 // The signer's certificate names a distribution point served on loopback; CA holds only the root's CRL.
 class FetchedCrls : public ::testing::Test {
 protected:

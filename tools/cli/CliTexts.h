@@ -93,6 +93,8 @@ inline constexpr Text kUnknownLevel{"unknown --level \"%1\": give t or xlt1",
 inline constexpr Text kBadTimeout{"--timeout takes whole seconds from 1 to 3600, not \"%1\"",
                                   "--timeout принимает целое число секунд от 1 до 3600, а не \"%1\""};
 inline constexpr Text kNeedsTsa{"%1 goes with --tsa URL", "%1 указывается вместе с --tsa URL"};
+inline constexpr Text kTimeoutNeedsOnline{"--timeout goes with --online or --ocsp URL",
+                                          "--timeout указывается вместе с --online или --ocsp URL"};
 inline constexpr Text kTsaNeedsCades{"--tsa stamps a CAdES signature: add --cades",
                                      "--tsa ставит штамп на подпись CAdES: добавьте --cades"};
 inline constexpr Text kEnhanceNeedsTsa{"enhance needs the timestamp authority: --tsa URL",

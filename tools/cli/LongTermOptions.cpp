@@ -48,6 +48,17 @@ std::optional<LongTermRequest> LongTermRequestFrom(const CliOptions& options)
     return request;
 }
 
+std::optional<OnlineRevocation> OnlineRevocationFrom(const CliOptions& options)
+{
+    const std::optional<std::string> url = options.value("--ocsp");
+    if (!url && !options.flag("--online")) {
+        if (options.flag("--timeout"))
+            throw UsageError(tools::Say(texts::kTimeoutNeedsOnline));
+        return std::nullopt;
+    }
+    return OnlineRevocation{url, TimeoutFrom(options.value("--timeout"))};
+}
+
 std::string ServiceErrorText(const ServiceError& error)
 {
     const std::string detail = error.detail().empty() ? std::string() : ": " + error.detail();

@@ -14,6 +14,8 @@ std::string RevocationSourceWords(const std::string& source)
         return "ответ OCSP из подписи";
     if (source == "crl-values")
         return "список отзыва из подписи";
+    if (source == "ocsp")
+        return "ответ службы OCSP при проверке";
     if (source == "crl")
         return "список отзыва хранилища CA";
     return "нет";

@@ -59,6 +59,7 @@ VerdictRules VerdictRulesOf(const CliOptions& options)
 {
     VerdictRules rules;
     rules.trusted = options.flag("--trusted");
+    rules.online = OnlineRevocationFrom(options);
     const std::optional<std::string> revocation = options.value("--revocation");
     if (!revocation)
         return rules;

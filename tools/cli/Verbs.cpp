@@ -69,6 +69,11 @@ constexpr std::string_view kVerifyHelp =
     "                   and is not revoked (a link without a current CRL is reported, but accepted)\n"
     "  --revocation required  with --trusted: a link whose revocation cannot be checked is not\n"
     "                   trusted either; use it where a current CRL of every CA is at hand\n"
+    "  --online         ask the OCSP responder each certificate of a signer's path names whether\n"
+    "                   it is revoked (CRLs of CA answer for a link no responder answers for);\n"
+    "                   a signer whose timestamp dates the signature is judged by what it holds\n"
+    "  --ocsp URL       the same, asking the responder at URL about every link\n"
+    "  --timeout S      seconds to wait for each responder (default 30)\n"
     "  --extract OUT    write the content an attached signature carries to OUT\n"
     "  --signer-cert F  the signer's certificate, for a signature that does not carry it\n"
     "                   (the stores are searched too)\n"
@@ -150,6 +155,11 @@ constexpr std::string_view kVerifyHelpRu =
     "                   отмечается, но принимается)\n"
     "  --revocation required  вместе с --trusted: звено, отзыв которого нельзя проверить, тоже\n"
     "                   не доверенное; используйте, когда действующие списки отзыва всех ЦС под рукой\n"
+    "  --online         спросить службу OCSP, указанную в каждом сертификате пути подписавшего,\n"
+    "                   не отозван ли он (за звено без ответа отвечают списки отзыва CA); подписавший,\n"
+    "                   время подписи которого подтверждено штампом, проверяется по тому, что в подписи\n"
+    "  --ocsp URL       то же, спрашивая о каждом звене службу по адресу URL\n"
+    "  --timeout С      сколько секунд ждать каждую службу (по умолчанию 30)\n"
     "  --extract ВЫХОД  записать в ВЫХОД содержимое, вложенное в прикрепленную подпись\n"
     "  --signer-cert Ф  сертификат подписавшего для подписи, которая его не содержит\n"
     "                   (хранилища тоже просматриваются)\n"
@@ -203,11 +213,11 @@ const std::vector<Verb>& Verbs()
          {{"signed", "подписано"}, {}, {"failed", "не удалось"}},
          RunSign},
         {"verify",
-         {"--details", "--trusted", "--revocation", "--extract", "--signer-cert"},
+         {"--details", "--trusted", "--revocation", "--extract", "--signer-cert", "--online", "--ocsp", "--timeout"},
          {"ordalis-cli verify FILE SIGNATURE | FILE... | SIGNATURE [--extract OUT] [--signer-cert CERT] [--details] "
-          "[--trusted [--revocation required]] [--json]",
+          "[--trusted [--revocation required]] [--online | --ocsp URL] [--json]",
           "ordalis-cli verify ФАЙЛ ПОДПИСЬ | ФАЙЛ... | ПОДПИСЬ [--extract ВЫХОД] [--signer-cert СЕРТ] [--details] "
-          "[--trusted [--revocation required]] [--json]"},
+          "[--trusted [--revocation required]] [--online | --ocsp URL] [--json]"},
          {kVerifyHelp, kVerifyHelpRu},
          {{"valid", "верны"}, {"invalid", "неверны"}, {"failed", "не удалось"}},
          RunVerify},
@@ -253,6 +263,7 @@ const std::vector<CliOption>& CliOptionList()
         {"--cades", OptionValue::None},      {"--cosign", OptionValue::File},    {"--self", OptionValue::None},
         {"--revocation", OptionValue::Text}, {"--tsa", OptionValue::Text},       {"--level", OptionValue::Text},
         {"--timeout", OptionValue::Text},    {"--ocsp", OptionValue::Text},      {"--fetch-crls", OptionValue::None},
+        {"--online", OptionValue::None},
     };
     return options;
 }
