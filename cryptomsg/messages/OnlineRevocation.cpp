@@ -23,8 +23,7 @@ std::vector<OcspBasicPtr> AskOcspAlongPath(X509* certificate, std::span<X509* co
         if (!url)
             continue;
         try {
-            answers.push_back(
-                AskOcsp(*url, link, built.path[i + 1].get(), extra, now, online.timeoutSeconds).basic);
+            answers.push_back(AskOcsp(*url, link, built.path[i + 1].get(), extra, now, online.timeoutSeconds).basic);
         } catch (const ServiceError&) {
             // An answer that cannot be had or trusted is no answer; the CRLs decide.
         }

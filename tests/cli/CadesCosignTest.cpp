@@ -4,6 +4,7 @@
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/cli/CliRun.h"
+#include "tests/support/CmsParts.h"
 #include "tests/support/OpenSslCa.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/ScopedLanguage.h"
@@ -47,20 +48,6 @@ std::size_t Count(const std::string& text, const std::string& word)
     for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
         ++n;
     return n;
-}
-
-using Cms = std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)>;
-
-Cms Decode(const std::string& der)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
-    return Cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())), CMS_ContentInfo_free);
-}
-
-CMS_SignerInfo* FirstSigner(CMS_ContentInfo* cms)
-{
-    STACK_OF(CMS_SignerInfo)* signers = cms ? CMS_get0_SignerInfos(cms) : nullptr;
-    return signers && sk_CMS_SignerInfo_num(signers) > 0 ? sk_CMS_SignerInfo_value(signers, 0) : nullptr;
 }
 
 // The signing-time attribute in seconds since the epoch; -1 when absent.

@@ -5,6 +5,7 @@
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/ChainInStores.h"
+#include "tests/support/CmsParts.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
 #include "tests/support/ScopedLanguage.h"
@@ -19,20 +20,6 @@
 
 namespace ordalis::test {
 namespace {
-
-using Cms = std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)>;
-
-Cms Decode(const std::string& der)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
-    return Cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())), CMS_ContentInfo_free);
-}
-
-CMS_SignerInfo* FirstSigner(CMS_ContentInfo* cms)
-{
-    STACK_OF(CMS_SignerInfo)* signers = cms ? CMS_get0_SignerInfos(cms) : nullptr;
-    return signers && sk_CMS_SignerInfo_num(signers) > 0 ? sk_CMS_SignerInfo_value(signers, 0) : nullptr;
-}
 
 // The encodings of the signer's signed attributes, one after another as the set holds them.
 std::string SignedAttributeBytes(CMS_SignerInfo* signer)

@@ -5,6 +5,7 @@
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/ChainInStores.h"
+#include "tests/support/CmsParts.h"
 #include "tests/support/OpenSslCa.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/OpenSslTool.h"
@@ -21,14 +22,6 @@
 
 namespace ordalis::test {
 namespace {
-
-using Cms = std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)>;
-
-Cms Decode(const std::string& der)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
-    return Cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())), CMS_ContentInfo_free);
-}
 
 CMS_SignerInfo* SignerAt(CMS_ContentInfo* cms, int index)
 {

@@ -5,6 +5,7 @@
 #include "cryptomsg/store/StoreAdmin.h"
 #include "tests/cli/CliRun.h"
 #include "tests/support/ChainInStores.h"
+#include "tests/support/CmsParts.h"
 #include "tests/support/OpenSslChain.h"
 #include "tests/support/ScopedLanguage.h"
 #include "tests/support/TestStore.h"
@@ -26,14 +27,6 @@ namespace {
 
 constexpr long kHour = 3600;
 
-using Cms = std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)>;
-
-Cms Decode(const std::string& der)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
-    return Cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())), CMS_ContentInfo_free);
-}
-
 std::string Encode(CMS_ContentInfo* cms)
 {
     unsigned char* out = nullptr;
@@ -42,8 +35,6 @@ std::string Encode(CMS_ContentInfo* cms)
     OPENSSL_free(out);
     return der;
 }
-
-CMS_SignerInfo* FirstSigner(CMS_ContentInfo* cms) { return sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(cms), 0); }
 
 // Authorities valid from five hours ago, so that a timestamp can prove a time hours back.
 ChainOptions AuthoritiesFromHoursAgo(const ValidityWindow& signer)
