@@ -2,6 +2,7 @@
 
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/messages/LongTermOssl.h"
+#include "tests/support/PemFiles.h"
 
 #include <openssl/bn.h>
 #include <openssl/err.h>
@@ -13,16 +14,6 @@
 namespace ordalis::test {
 
 namespace {
-
-template <class T, T* (*Read)(BIO*, T**, pem_password_cb*, void*)>
-T* ReadPem(const std::string& path)
-{
-    BioPtr file(BIO_new_file(path.c_str(), "r"));
-    T* read = file ? Read(file.get(), nullptr, nullptr, nullptr) : nullptr;
-    if (!read)
-        throw std::runtime_error("cannot read " + path);
-    return read;
-}
 
 std::string SerialHex(const ASN1_INTEGER* serial)
 {

@@ -2,6 +2,7 @@
 
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "cryptomsg/messages/LongTermOssl.h"
+#include "tests/support/PemFiles.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -14,16 +15,6 @@ namespace ordalis::test {
 namespace {
 
 using TsRespCtxPtr = std::unique_ptr<TS_RESP_CTX, OsslFree<TS_RESP_CTX_free>>;
-
-template <class T, T* (*Read)(BIO*, T**, pem_password_cb*, void*)>
-T* ReadPem(const std::string& path)
-{
-    BioPtr file(BIO_new_file(path.c_str(), "r"));
-    T* read = file ? Read(file.get(), nullptr, nullptr, nullptr) : nullptr;
-    if (!read)
-        throw std::runtime_error("cannot read " + path);
-    return read;
-}
 
 int ClockWithOffset(TS_RESP_CTX*, void* data, long* seconds, long* microseconds)
 {
