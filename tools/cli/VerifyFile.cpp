@@ -188,12 +188,14 @@ struct Examined {
     bool carriesContent() const { return streamedContent || report.embeddedContent.has_value(); }
 };
 
-// Whether the file holds binary BER (a SEQUENCE first) rather than Base64 or PEM text.
+// Whether the file holds binary BER, a SEQUENCE whose length takes more than its
+// first octet (any signature does), rather than Base64 or PEM text, whose
+// characters are all below 0x80.
 bool StartsAsBer(const std::string& path)
 {
     FileStream in = FileStream::openRead(path);
-    unsigned char first = 0;
-    return in.read(&first, 1) == 1 && first == (V_ASN1_SEQUENCE | V_ASN1_CONSTRUCTED);
+    unsigned char first[2] = {};
+    return in.read(first, 2) == 2 && first[0] == (V_ASN1_SEQUENCE | V_ASN1_CONSTRUCTED) && first[1] >= 0x80;
 }
 
 // Runs work as the desktop's long step over the file, carrying what it throws out of the step.
