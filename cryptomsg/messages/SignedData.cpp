@@ -48,12 +48,13 @@ std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, Content
         FailWith(codes::InvalidArg);
         return std::nullopt;
     }
-    return SignDetachedFed(signer, key,
-                           [content](const ChunkSink& sink) {
-                               return std::all_of(content.begin(), content.end(),
-                                                  [&sink](ByteView part) { return part.empty() || sink(part); });
-                           },
-                           options);
+    return SignDetachedFed(
+        signer, key,
+        [content](const ChunkSink& sink) {
+            return std::all_of(content.begin(), content.end(),
+                               [&sink](ByteView part) { return part.empty() || sink(part); });
+        },
+        options);
 }
 
 std::optional<OutgoingMessage> SignDetachedFed(X509* signer, EVP_PKEY* key, const ContentFeed& content,

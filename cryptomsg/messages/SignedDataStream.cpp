@@ -57,8 +57,8 @@ bool SignAttachedStream(X509* signer, EVP_PKEY* key, const SignatureOptions& opt
         return FailFromOpenSsl(codes::MsgError);
     errno = 0;
     const unsigned flags = SignerFlags(options.form) | CMS_STREAM;
-    const bool written = i2d_CMS_bio_stream(out.get(), cms.get(), in.get(), static_cast<int>(flags)) == 1 &&
-                         BIO_flush(out.get()) == 1;
+    const bool written =
+        i2d_CMS_bio_stream(out.get(), cms.get(), in.get(), static_cast<int>(flags)) == 1 && BIO_flush(out.get()) == 1;
     if (failure.readError != 0 || failure.writeError != 0)
         return FailWith(codes::MsgError);
     // The GOST engine insists on the key's own digest: another one fails here.

@@ -77,10 +77,12 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     const std::string source = tab.fileToSign();
     const StreamedSigning streamed{attached, tab.base64Checked(), options.form,
                                    options.longTerm ? &*options.longTerm : nullptr};
-    // OpenSSL's streaming fails on empty content with the GOST engine: an empty
-    // file is signed whole. Opening the file first gives its errors first, as loading it does.
-    const bool streaming = tab.signsStreamed() && SignsStreamed(streamed) &&
-                           !(attached && FileStream::openRead(source).size() == 0);
+    bool streaming = tab.signsStreamed() && SignsStreamed(streamed);
+    // The file is opened before the key is asked for, so that its errors come first,
+    // as when it is loaded. OpenSSL's streaming fails on empty content with the
+    // GOST engine: an empty file is signed whole.
+    if (streaming && FileStream::openRead(source).size() == 0 && attached)
+        streaming = false;
     FileContent content;
     ByteBuffer signedMessage, armoured;
     const char* hashAlgorithm = HashAlgorithmFor(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);

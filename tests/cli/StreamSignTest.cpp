@@ -38,7 +38,8 @@ bool IsDer(const std::string& bytes)
     CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(bytes.size())));
     unsigned char* der = nullptr;
     const int length = cms ? i2d_CMS_ContentInfo(cms.get(), &der) : -1;
-    const bool same = length > 0 && std::string(reinterpret_cast<char*>(der), static_cast<std::size_t>(length)) == bytes;
+    const bool same =
+        length > 0 && std::string(reinterpret_cast<char*>(der), static_cast<std::size_t>(length)) == bytes;
     OPENSSL_free(der);
     return same;
 }
@@ -141,9 +142,8 @@ TEST_F(StreamSign, AttachedSignatureIsBerThatOpenSslVerifies)
         ASSERT_EQ(sign(content, {"--attached"}).status, 0);
         EXPECT_EQ(ReadFile(store.path("file.sig")).substr(0, 2), "\x30\x80");
         std::string log;
-        ASSERT_EQ(RunOpenSsl(store.path(""),
-                             "cms -verify -binary -inform DER -noverify -in file.sig -out theirs", &log),
-                  0)
+        ASSERT_EQ(
+            RunOpenSsl(store.path(""), "cms -verify -binary -inform DER -noverify -in file.sig -out theirs", &log), 0)
             << log;
         EXPECT_TRUE(ReadFile(store.path("theirs")) == content);
     }
@@ -169,8 +169,9 @@ TEST_F(StreamSign, VerifiesAndExtractsOpenSslAttachedSignatures)
         SCOPED_TRACE(flags);
         std::string log;
         ASSERT_EQ(RunOpenSsl(store.path(""),
-                             "cms -sign -binary -nodetach -outform DER " + flags + " -in file -out theirs.sig -signer '" +
-                                 store.get("me").certificateFile + "' -inkey '" + keyFile() + "'",
+                             "cms -sign -binary -nodetach -outform DER " + flags +
+                                 " -in file -out theirs.sig -signer '" + store.get("me").certificateFile +
+                                 "' -inkey '" + keyFile() + "'",
                              &log),
                   0)
             << log;
@@ -271,6 +272,25 @@ TEST_F(StreamSign, SignatureCarryingMoreThanTheFileIsNotValidForIt)
     WriteFile(store.path("file.sig"), std::string(reinterpret_cast<char*>(der), static_cast<std::size_t>(length)));
     OPENSSL_free(der);
     EXPECT_EQ(RunCliCaptured({"verify", store.path("file"), store.path("file.sig")}).status, 1);
+}
+
+// The file is opened before the key's password is asked for: a missing file
+// is said at once, with no question first.
+TEST_F(StreamSign, AMissingFileIsSaidBeforeThePasswordIsAsked)
+{
+    ASSERT_TRUE(engine);
+    TestCertificateOptions locked;
+    locked.password = "secret";
+    store.add("locked", KeyAlgorithm::Gost2012_256, locked);
+    int asked = 0;
+    const CliRun run =
+        RunCliCaptured({"sign", store.path("missing"), "--cert", "locked"}, "", true, [&asked](const std::string&) {
+            ++asked;
+            return std::optional<std::string>("secret");
+        });
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(asked, 0);
+    EXPECT_NE(run.err.find(store.path("missing")), std::string::npos) << run.err;
 }
 
 // Signing and verifying read as they go, so a file's size is no reason to refuse it.
