@@ -2,12 +2,10 @@
 
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
-#include "common/FileStream.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
 #include "cryptomsg/messages/SignatureExamination.h"
-#include "cryptomsg/messages/SignedStreamReading.h"
 #include "cryptomsg/operations/VerifyDetachedSignature.h"
 #include "cryptomsg/store/CertificateBundle.h"
 #include "cryptomsg/store/CertificateTrust.h"
@@ -15,17 +13,12 @@
 #include "cryptomsg/store/StoreNames.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
-#include "tools/cli/InputSize.h"
+#include "tools/cli/ExamineSignatureFile.h"
 #include "tools/cli/JsonText.h"
 #include "tools/cli/LongTermReport.h"
 #include "tools/cli/SignatureFile.h"
 
-#include <openssl/err.h>
-
 #include <cerrno>
-#include <exception>
-#include <functional>
-#include <memory>
 
 namespace ordalis::cli {
 
@@ -178,87 +171,6 @@ void SayWhichSignerFailed(const SignatureVerdict& verdict, TerminalDesktop& desk
                    {std::to_string(index + 1), std::to_string(verdict.signers.size()), who, verdict.reasonText}));
 }
 
-// A signature examined, and what it needs kept for the report and --extract.
-struct Examined {
-    SignatureReport report;
-    std::vector<unsigned char> der; // the message (without a streamed content), for its signers' evidence
-    bool streamedContent = false;
-    std::unique_ptr<AtomicFileWriter> extracted; // the streamed content, unpublished until the verdict
-
-    bool carriesContent() const { return streamedContent || report.embeddedContent.has_value(); }
-};
-
-// Whether the file holds binary BER, a SEQUENCE whose length takes more than its
-// first octet (any signature does), rather than Base64 or PEM text, whose
-// characters are all below 0x80.
-bool StartsAsBer(const std::string& path)
-{
-    FileStream in = FileStream::openRead(path);
-    unsigned char first[2] = {};
-    return in.read(first, 2) == 2 && first[0] == (V_ASN1_SEQUENCE | V_ASN1_CONSTRUCTED) && first[1] >= 0x80;
-}
-
-// Runs work as the desktop's long step over the file, carrying what it throws out of the step.
-void RunStep(TerminalDesktop& desktop, const std::string& file, std::uint64_t size,
-             const std::function<void(const StreamProgress&)>& work)
-{
-    std::exception_ptr thrown;
-    desktop.runLongStep({"Проверка подписи", file, size}, [&](StepProgress& progress) {
-        progress.setTotal(size);
-        try {
-            work([&progress](std::uint64_t done, std::uint64_t) { progress.setDone(done); });
-        } catch (...) {
-            thrown = std::current_exception();
-        }
-    });
-    if (thrown)
-        std::rethrow_exception(thrown);
-}
-
-// A signature read whole (a detached one is small), over a file read as it is
-// digested or over the content the signature carries.
-Examined ExamineWhole(const std::string& file, const std::string& signature, bool attachedAlone,
-                      std::span<X509* const> atHand, TerminalDesktop& desktop)
-{
-    CheckInputSize(signature);
-    Examined examined;
-    examined.der = ReadSignatureFile(signature);
-    if (attachedAlone) {
-        examined.report = ExamineSignature(examined.der, nullptr, atHand);
-        return examined;
-    }
-    FileStream content = FileStream::openRead(file);
-    RunStep(desktop, file, static_cast<std::uint64_t>(content.size()), [&](const StreamProgress& progress) {
-        examined.report = ExamineSignatureOver(examined.der, FeedFrom(content, progress), atHand);
-    });
-    return examined;
-}
-
-// An attached signature in binary BER, of any size: its content is digested
-// (and written for --extract, unpublished) as it is read.
-Examined ExamineAttachedStream(const std::string& signature, const VerifyChoices& choices,
-                               std::span<X509* const> atHand, TerminalDesktop& desktop)
-{
-    Examined examined;
-    FileStream in = FileStream::openRead(signature);
-    if (choices.extract)
-        examined.extracted = std::make_unique<AtomicFileWriter>(*choices.extract);
-    std::optional<StreamedSignedData> read;
-    RunStep(desktop, signature, static_cast<std::uint64_t>(in.size()), [&](const StreamProgress& progress) {
-        read = ReadSignedStream(in, examined.extracted ? &examined.extracted->stream() : nullptr, progress);
-    });
-    if (!read) {
-        examined.extracted.reset();
-        examined.report.failure = SignatureFailure::NotASignature;
-        ERR_clear_error();
-        return examined;
-    }
-    examined.report = ExamineDigestedSignature(read->cms.get(), read->digests.get(), atHand);
-    examined.der = std::move(read->der);
-    examined.streamedContent = read->carriesContent;
-    return examined;
-}
-
 } // namespace
 
 OperationResult VerifyFile(const std::string& file, const std::string& signature, const VerifyChoices& choices,
@@ -266,9 +178,7 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
 {
     const bool attachedAlone = file == signature;
     const std::vector<X509Ptr> atHand = CertificatesAtHand(choices);
-    Examined examined = attachedAlone && StartsAsBer(signature)
-                            ? ExamineAttachedStream(signature, choices, Borrowed(atHand), desktop)
-                            : ExamineWhole(file, signature, attachedAlone, Borrowed(atHand), desktop);
+    ExaminedFile examined = ExamineSignatureFile(file, signature, choices.extract, Borrowed(atHand), desktop);
     SignatureReport& report = examined.report;
     const std::vector<unsigned char>& der = examined.der;
 
