@@ -9,6 +9,7 @@
 #include "common/ByteStream.h"
 #include "cryptomsg/messages/BerInput.h"
 #include "cryptomsg/messages/MessageCore.h"
+#include "cryptomsg/messages/StreamBios.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,9 +17,6 @@
 #include <vector>
 
 namespace ordalis {
-
-// Told how many bytes of the envelope have been read, of how many.
-using StreamProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 class EnvelopeStream {
 public:

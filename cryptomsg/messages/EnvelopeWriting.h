@@ -4,17 +4,11 @@
 // BIO chain, so that the content's size does not matter.
 
 #include "cryptomsg/cryptoapi/Ossl.h"
-#include "cryptomsg/messages/EnvelopeStream.h"
+#include "cryptomsg/messages/StreamBios.h"
 
 #include <span>
 
 namespace ordalis {
-
-// What a read or write of the files failed with (errno), when that is why.
-struct TransferFailure {
-    int readError = 0;
-    int writeError = 0;
-};
 
 // Encrypts everything the open file inFd holds, from its position, for the
 // recipients (as EncryptFor) and writes the envelope to outFd as it goes: BER,

@@ -7,6 +7,7 @@
 // (common/LastError.h), leaving nothing in OpenSSL's error queue.
 
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/messages/ContentFeed.h"
 #include "cryptomsg/messages/OriginatorName.h"
 #include "cryptomsg/messages/OutgoingMessage.h"
 
@@ -44,6 +45,10 @@ struct SignatureOptions {
 // makes it an attached one). The key must be the signer certificate's.
 std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, ContentView content,
                                             const SignatureOptions& options);
+
+// The same over content fed a chunk at a time, of any length.
+std::optional<OutgoingMessage> SignDetachedFed(X509* signer, EVP_PKEY* key, const ContentFeed& content,
+                                               const SignatureOptions& options);
 
 // The same message carrying the content it signs (which it borrows).
 std::optional<OutgoingMessage> SignAttached(X509* signer, EVP_PKEY* key, ByteView content,

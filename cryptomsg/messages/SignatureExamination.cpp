@@ -10,6 +10,7 @@
 #include <openssl/err.h>
 
 #include <cstring>
+#include <functional>
 
 namespace ordalis {
 
@@ -70,14 +71,15 @@ SignedAttributes ReadAttributes(CMS_SignerInfo* signer, X509* certificate, std::
 }
 
 // The digest BIO chain over the content, which every signer's check reads without consuming it.
-BioPtr DigestContent(CMS_ContentInfo* cms, ByteView content)
+BioPtr DigestContent(CMS_ContentInfo* cms, const ContentFeed& content, const ChunkSink& alsoTo)
 {
     BioPtr sink = NewNullBio();
     BioPtr chain(sink ? CMS_dataInit(cms, sink.get()) : nullptr);
     if (!chain)
         return chain;
     sink.release(); // the chain owns it now
-    if (!WriteThrough(chain.get(), content))
+    const ChunkSink digest = WriteInto(chain.get());
+    if (!content([&](ByteView chunk) { return digest(chunk) && (!alsoTo || alsoTo(chunk)); }))
         chain.reset();
     return chain;
 }
@@ -126,20 +128,13 @@ bool SameBytes(const ASN1_OCTET_STRING* held, ByteView content)
            (content.empty() || std::memcmp(ASN1_STRING_get0_data(held), content.data(), content.size()) == 0);
 }
 
-void Examine(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const> others, SignatureReport& report)
+void ExamineSigners(CMS_ContentInfo* cms, BIO* digests, bool contentAgrees, std::span<X509* const> others,
+                    SignatureReport& report)
 {
     STACK_OF(X509)* carried = CMS_get1_certs(cms);
     for (int i = 0; carried && i < sk_X509_num(carried); ++i)
         report.carried.push_back(Referenced(sk_X509_value(carried, i)));
     sk_X509_pop_free(carried, X509_free);
-
-    ASN1_OCTET_STRING** embedded = CMS_get0_content(cms);
-    const bool hasEmbedded = embedded && *embedded;
-    if (hasEmbedded)
-        report.embeddedContent.emplace(ASN1_STRING_get0_data(*embedded),
-                                       ASN1_STRING_get0_data(*embedded) + ASN1_STRING_length(*embedded));
-    const ByteView content = given ? *given : hasEmbedded ? ByteView(*report.embeddedContent) : ByteView();
-    const bool contentAgrees = !given || !hasEmbedded || SameBytes(*embedded, *given);
 
     X509StackPtr extra(sk_X509_new_null());
     for (X509* certificate : others)
@@ -154,8 +149,6 @@ void Examine(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const>
         candidates.push_back(certificate.get());
     candidates.insert(candidates.end(), others.begin(), others.end());
 
-    // Fails when a signer names a digest this program does not know.
-    BioPtr digests = contentAgrees ? DigestContent(cms, content) : nullptr;
     STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(cms);
     for (int i = 0; i < sk_CMS_SignerInfo_num(signers); ++i) {
         CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, i);
@@ -172,10 +165,46 @@ void Examine(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const>
         else if (!digests)
             signerReport.failure = SignatureFailure::UnsupportedAlgorithm;
         else
-            signerReport.failure = CheckSigner(cms, signer, digests.get(), signerReport, candidates);
+            signerReport.failure = CheckSigner(cms, signer, digests, signerReport, candidates);
         report.signers.push_back(std::move(signerReport));
     }
 }
+
+void Examine(CMS_ContentInfo* cms, const ByteView* given, std::span<X509* const> others, SignatureReport& report)
+{
+    ASN1_OCTET_STRING** embedded = CMS_get0_content(cms);
+    const bool hasEmbedded = embedded && *embedded;
+    if (hasEmbedded)
+        report.embeddedContent.emplace(ASN1_STRING_get0_data(*embedded),
+                                       ASN1_STRING_get0_data(*embedded) + ASN1_STRING_length(*embedded));
+    const ByteView content = given ? *given : hasEmbedded ? ByteView(*report.embeddedContent) : ByteView();
+    const bool contentAgrees = !given || !hasEmbedded || SameBytes(*embedded, *given);
+    // Fails when a signer names a digest this program does not know.
+    BioPtr digests = contentAgrees ? DigestContent(cms, FeedBytes(content), {}) : nullptr;
+    ExamineSigners(cms, digests.get(), contentAgrees, others, report);
+}
+
+// Compares the content fed, a chunk at a time, with the content the message carries.
+class CarriedComparison {
+public:
+    explicit CarriedComparison(const ASN1_OCTET_STRING* held)
+        : m_held(ASN1_STRING_get0_data(held), static_cast<std::size_t>(ASN1_STRING_length(held)))
+    {
+    }
+    bool operator()(ByteView chunk)
+    {
+        m_same = m_same && chunk.size() <= m_held.size() - m_offset &&
+                 std::memcmp(m_held.data() + m_offset, chunk.data(), chunk.size()) == 0;
+        m_offset += m_same ? chunk.size() : 0;
+        return m_same;
+    }
+    bool same() const { return m_same && m_offset == m_held.size(); }
+
+private:
+    ByteView m_held;
+    std::size_t m_offset = 0;
+    bool m_same = true;
+};
 
 } // namespace
 
@@ -208,6 +237,35 @@ std::string SignatureFailureText(SignatureFailure failure)
     case SignatureFailure::ContentTypeMismatch: return "подписанный тип содержимого не совпадает с типом сообщения";
     }
     return {};
+}
+
+SignatureReport ExamineSignatureOver(ByteView der, const ContentFeed& content, std::span<X509* const> others)
+{
+    SignatureReport report;
+    EnsureGostEngine();
+    CmsPtr cms = DecodeMessage(der, NID_pkcs7_signed);
+    if (!cms) {
+        report.failure = SignatureFailure::NotASignature;
+        ERR_clear_error();
+        return report;
+    }
+    ASN1_OCTET_STRING** embedded = CMS_get0_content(cms.get());
+    std::optional<CarriedComparison> comparison;
+    if (embedded && *embedded)
+        comparison.emplace(*embedded);
+    BioPtr digests = DigestContent(cms.get(), content, comparison ? ChunkSink(std::ref(*comparison)) : ChunkSink());
+    const bool contentAgrees = !comparison || comparison->same();
+    ExamineSigners(cms.get(), contentAgrees ? digests.get() : nullptr, contentAgrees, others, report);
+    ERR_clear_error();
+    return report;
+}
+
+SignatureReport ExamineDigestedSignature(CMS_ContentInfo* cms, BIO* digests, std::span<X509* const> others)
+{
+    SignatureReport report;
+    ExamineSigners(cms, digests, true, others, report);
+    ERR_clear_error();
+    return report;
 }
 
 SignatureReport ExamineSignature(ByteView der, const ByteView* content, std::span<X509* const> others)

@@ -5,6 +5,7 @@
 // attributes say, and why a signature fails, in a word a script can test.
 
 #include "cryptomsg/cryptoapi/Ossl.h"
+#include "cryptomsg/messages/ContentFeed.h"
 #include "cryptomsg/messages/OutgoingMessage.h"
 
 #include <optional>
@@ -63,5 +64,14 @@ struct SignatureReport {
 // lacks are looked for among others (matched by issuer and serial number or by
 // subject key identifier).
 SignatureReport ExamineSignature(ByteView der, const ByteView* content, std::span<X509* const> others = {});
+
+// The same over detached content fed a chunk at a time, of any length. A
+// message that carries content as well holds only when that is the content fed.
+// A failed read of the content is thrown by the feed.
+SignatureReport ExamineSignatureOver(ByteView der, const ContentFeed& content, std::span<X509* const> others = {});
+
+// The same for a message whose content was digested as it was read (by each
+// of its digest algorithms, the chain CMS_dataInit makes) and left out of it.
+SignatureReport ExamineDigestedSignature(CMS_ContentInfo* cms, BIO* digests, std::span<X509* const> others = {});
 
 } // namespace ordalis

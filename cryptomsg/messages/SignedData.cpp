@@ -3,7 +3,10 @@
 #include "common/ErrorCodes.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/messages/MessageCore.h"
+#include "cryptomsg/messages/MessageSupport.h"
 #include "cryptomsg/messages/SignerSetup.h"
+
+#include <algorithm>
 
 namespace ordalis {
 
@@ -21,16 +24,15 @@ bool AddCertificates(CMS_ContentInfo* cms, std::span<X509* const> certificates)
 }
 
 // Hashes the content and signs it.
-bool SignContent(CMS_ContentInfo* cms, ContentView content)
+bool SignContent(CMS_ContentInfo* cms, const ContentFeed& content)
 {
     BioPtr sink = NewNullBio();
     BioPtr chain(sink ? CMS_dataInit(cms, sink.get()) : nullptr);
     if (!chain)
         return FailFromOpenSsl(codes::NoMemory);
     sink.release(); // the chain owns it now
-    for (const ByteView part : content)
-        if (!WriteThrough(chain.get(), part))
-            return FailFromOpenSsl(codes::MsgError);
+    if (!content(WriteInto(chain.get())))
+        return FailFromOpenSsl(codes::MsgError);
     // The GOST engine insists on the key's own digest: another one fails here.
     if (CMS_dataFinal(cms, chain.get()) != 1)
         return FailFromOpenSsl(codes::BadAlgId);
@@ -42,7 +44,23 @@ bool SignContent(CMS_ContentInfo* cms, ContentView content)
 std::optional<OutgoingMessage> SignDetached(X509* signer, EVP_PKEY* key, ContentView content,
                                             const SignatureOptions& options)
 {
-    const EVP_MD* md = SignerDigest(signer, key, content, options);
+    if (!ContentSize(content)) {
+        FailWith(codes::InvalidArg);
+        return std::nullopt;
+    }
+    return SignDetachedFed(
+        signer, key,
+        [content](const ChunkSink& sink) {
+            return std::all_of(content.begin(), content.end(),
+                               [&sink](ByteView part) { return part.empty() || sink(part); });
+        },
+        options);
+}
+
+std::optional<OutgoingMessage> SignDetachedFed(X509* signer, EVP_PKEY* key, const ContentFeed& content,
+                                               const SignatureOptions& options)
+{
+    const EVP_MD* md = SignerDigest(signer, key, {}, options);
     if (!md)
         return std::nullopt;
     const unsigned flags = SignerFlags(options.form) | CMS_DETACHED;

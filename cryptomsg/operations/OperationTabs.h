@@ -20,6 +20,9 @@ public:
     virtual void uncheckPack() = 0;
     virtual void uncheckBase64() = 0;
     virtual void uncheckAttached() = 0;
+    // The command line signs a file as it reads it, of any size; the window
+    // signs it whole, within its limit.
+    virtual bool signsStreamed() const { return false; }
 };
 
 class VerifyTab {

@@ -2,6 +2,7 @@
 #include "common/ByteBuffer.h"
 #include "common/Error.h"
 #include "common/FileContent.h"
+#include "common/FileStream.h"
 #include "common/LastError.h"
 #include "common/SystemError.h"
 #include "common/UserTexts.h"
@@ -12,6 +13,7 @@
 #include "cryptomsg/operations/CoreSignature.h"
 #include "cryptomsg/operations/OperationSupport.h"
 #include "cryptomsg/operations/Operations.h"
+#include "cryptomsg/operations/SignStreamed.h"
 #include "cryptomsg/store/KeyPasswordPrompt.h"
 #include "cryptomsg/store/StoreApi.h"
 #include "sevenzip/PackSignedFile.h"
@@ -49,6 +51,11 @@ std::string PackWithProgress(DesktopSeam& desktop, const std::string& source, co
     return archive;
 }
 
+std::uint64_t FileSizeOf(const std::string& path)
+{
+    return static_cast<std::uint64_t>(FileStream::openRead(path).size());
+}
+
 } // namespace
 
 OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOptions& options)
@@ -68,11 +75,21 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     }
 
     const std::string source = tab.fileToSign();
+    const StreamedSigning streamed{attached, tab.base64Checked(), options.form,
+                                   options.longTerm ? &*options.longTerm : nullptr};
+    bool streaming = tab.signsStreamed() && SignsStreamed(streamed);
+    // The file is opened before the key is asked for, so that its errors come first,
+    // as when it is loaded. OpenSSL's streaming fails on empty content with the
+    // GOST engine: an empty file is signed whole.
+    if (streaming && FileStream::openRead(source).size() == 0 && attached)
+        streaming = false;
     FileContent content;
     ByteBuffer signedMessage, armoured;
     const char* hashAlgorithm = HashAlgorithmFor(certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId);
-    content = FileContent::load(source);
-    RefuseLargerThanOneCall(content.length());
+    if (!streaming) {
+        content = FileContent::load(source);
+        RefuseLargerThanOneCall(content.length());
+    }
 
     PCCERT_CONTEXT messageCertificates[] = {certificate.get()};
     CRYPT_SIGN_MESSAGE_PARA para{};
@@ -94,67 +111,84 @@ OperationResult SignOperation(SignTab& tab, DesktopSeam& desktop, const SignOpti
     }
     provider.reset(acquired);
 
-    const LongStep signing{"Подпись файла", source, content.length()};
-    if (options.form != SignatureForm::NoAttributes) {
-        EvpPkeyPtr key = CertificateKey(certificate.get());
-        // Raising the signer asks network services, which may fail with their own words;
-        // the failure is carried out of the step (which may run on another thread).
-        std::exception_ptr raising;
-        const LongTermRequest* longTerm = options.longTerm ? &*options.longTerm : nullptr;
-        const bool signedOk = key && RunLongCall(desktop, signing, [&] {
-                                  try {
-                                      return SignWithCore(certificate.get(), key.get(), attached, content.bytes(),
-                                                          options.form, signedMessage, longTerm);
-                                  } catch (...) {
-                                      raising = std::current_exception();
-                                      return false;
-                                  }
-                              });
-        if (raising) {
-            tab.uncheckAttached();
-            std::rethrow_exception(raising);
-        }
-        if (!signedOk) {
-            ReportFailedCall(desktop);
-            tab.uncheckAttached();
-            return {};
-        }
-    } else {
-        DWORD size = 0;
-        if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, nullptr, &size)) {
-            ReportFailedCall(desktop);
-            tab.uncheckAttached();
-            return {};
-        }
-        signedMessage.setSize(size);
-        size = static_cast<DWORD>(signedMessage.length());
-        if (!RunLongCall(desktop, signing, [&] {
-                return CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size);
-            })) {
-            ReportFailedCall(desktop);
-            return {};
-        }
-        signedMessage.setSize(size);
-    }
-    desktop.showNotice("Подписанное сообщение создано");
-
     std::string output;
-    if (tab.base64Checked()) {
-        output = source + ".p7s";
-        signedMessage.setPosition(0);
-        ArmourEncode(signedMessage, armoured);
-        armoured.saveToFile(output);
+    std::uint64_t packedBytes = 0;
+    if (streaming) {
+        EvpPkeyPtr key = CertificateKey(certificate.get());
+        const std::optional<std::string> written =
+            key ? SignStreamed(certificate.get(), key.get(), source, streamed, desktop) : std::nullopt;
+        if (!written) {
+            ReportFailedCall(desktop);
+            tab.uncheckAttached();
+            return {};
+        }
+        desktop.showNotice("Подписанное сообщение создано");
+        output = *written;
+        packedBytes = FileSizeOf(source) + FileSizeOf(output);
+        tab.uncheckBase64();
+        tab.uncheckAttached();
     } else {
-        output = source + ".sig";
-        signedMessage.saveToFile(output);
+        const LongStep signing{"Подпись файла", source, content.length()};
+        if (options.form != SignatureForm::NoAttributes) {
+            EvpPkeyPtr key = CertificateKey(certificate.get());
+            // Raising the signer asks network services, which may fail with their own words;
+            // the failure is carried out of the step (which may run on another thread).
+            std::exception_ptr raising;
+            const LongTermRequest* longTerm = options.longTerm ? &*options.longTerm : nullptr;
+            const bool signedOk = key && RunLongCall(desktop, signing, [&] {
+                                      try {
+                                          return SignWithCore(certificate.get(), key.get(), attached, content.bytes(),
+                                                              options.form, signedMessage, longTerm);
+                                      } catch (...) {
+                                          raising = std::current_exception();
+                                          return false;
+                                      }
+                                  });
+            if (raising) {
+                tab.uncheckAttached();
+                std::rethrow_exception(raising);
+            }
+            if (!signedOk) {
+                ReportFailedCall(desktop);
+                tab.uncheckAttached();
+                return {};
+            }
+        } else {
+            DWORD size = 0;
+            if (!CryptSignMessage(&para, !attached, 1, parts, partSizes, nullptr, &size)) {
+                ReportFailedCall(desktop);
+                tab.uncheckAttached();
+                return {};
+            }
+            signedMessage.setSize(size);
+            size = static_cast<DWORD>(signedMessage.length());
+            if (!RunLongCall(desktop, signing, [&] {
+                    return CryptSignMessage(&para, !attached, 1, parts, partSizes, signedMessage.data(), &size);
+                })) {
+                ReportFailedCall(desktop);
+                return {};
+            }
+            signedMessage.setSize(size);
+        }
+        desktop.showNotice("Подписанное сообщение создано");
+
+        if (tab.base64Checked()) {
+            output = source + ".p7s";
+            signedMessage.setPosition(0);
+            ArmourEncode(signedMessage, armoured);
+            armoured.saveToFile(output);
+        } else {
+            output = source + ".sig";
+            signedMessage.saveToFile(output);
+        }
+        tab.uncheckBase64();
+        tab.uncheckAttached();
+        packedBytes = content.length() + signedMessage.length();
     }
-    tab.uncheckBase64();
-    tab.uncheckAttached();
 
     OperationResult result{true, {output}};
     if (tab.packChecked()) {
-        const std::string archive = PackWithProgress(desktop, source, output, content.length() + signedMessage.length(),
-                                                     options.sevenZipLibrary);
+        const std::string archive = PackWithProgress(desktop, source, output, packedBytes, options.sevenZipLibrary);
         desktop.showNotice("Создан архив:" + archive);
         tab.uncheckPack();
         tab.uncheckAttached();

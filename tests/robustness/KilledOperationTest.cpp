@@ -170,6 +170,20 @@ TEST_F(KilledOperation, DecryptingLeavesNothing)
     killWhileWriting({"decrypt", folder() + "/big.bin.enc"}, {});
 }
 
+TEST_F(KilledOperation, SigningAttachedLeavesNothing)
+{
+    killWhileWriting({"sign", folder() + "/big.bin", "--cert", serial(), "--attached"}, {});
+}
+
+TEST_F(KilledOperation, ExtractingLeavesNothing)
+{
+    const std::string staged = scratch.file("big.bin");
+    std::filesystem::rename(folder() + "/big.bin", staged);
+    ASSERT_EQ(WEXITSTATUS(Wait(StartCli({"sign", staged, "--cert", serial(), "--attached"}))), 0);
+    std::filesystem::rename(staged + ".sig", folder() + "/big.bin.sig");
+    killWhileWriting({"verify", folder() + "/big.bin.sig", "--extract", folder() + "/big.bin"}, {});
+}
+
 TEST_F(KilledOperation, PackingLeavesOnlyTheFinishedSignature)
 {
     killWhileWriting({"sign", folder() + "/big.bin", "--cert", serial(), "--pack"}, {"big.bin.sig"}, "big.bin.sig");

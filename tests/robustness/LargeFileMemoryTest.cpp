@@ -1,6 +1,7 @@
 // ordalis-cli works on a file much larger than the memory it is allowed: a
-// 512 MiB file is encrypted and decrypted with the process's peak memory bounded (a
-// bound, not a time: the suite stays within its minutes on a slow machine).
+// 512 MiB file is encrypted and decrypted, and a 3 GiB file (past every 32-bit
+// length) signed and verified, with the process's peak memory bounded (a bound,
+// not a time: the suite stays within its minutes on a slow machine).
 
 #include "cryptomsg/cryptoapi/CryptoRuntime.h"
 #include "tests/support/TestStore.h"
@@ -21,6 +22,8 @@ namespace ordalis::test {
 namespace {
 
 constexpr std::uintmax_t kLargeFile = std::uintmax_t{512} << 20;
+// Hashing it takes some 20 seconds each way with Streebog.
+constexpr std::uintmax_t kSignedFile = std::uintmax_t{3} << 30;
 // Far below the file, far above what a chunked reader needs (the program and
 // its libraries alone take some 20 MiB).
 constexpr long kPeakMemoryKiB = 64 * 1024;
@@ -95,6 +98,23 @@ TEST_F(LargeFile, EncryptsAndDecryptsHalfAGibibyteInBoundedMemory)
     EXPECT_LT(decrypting.peakKiB, kPeakMemoryKiB);
     RecordProperty("decrypt_peak_kib", std::to_string(decrypting.peakKiB));
     EXPECT_TRUE(AllZeros(plain, kLargeFile));
+}
+
+TEST_F(LargeFile, SignsAndVerifiesThreeGibibytesInBoundedMemory)
+{
+    ASSERT_TRUE(engine);
+    const std::string plain = store.path("big.bin");
+    std::ofstream(plain, std::ios::binary).close();
+    std::filesystem::resize_file(plain, kSignedFile);
+    const Finished signing = RunCli({"sign", plain, "--cert", "me"});
+    ASSERT_TRUE(WIFEXITED(signing.status) && WEXITSTATUS(signing.status) == 0) << signing.status;
+    EXPECT_LT(signing.peakKiB, kPeakMemoryKiB);
+    RecordProperty("sign_peak_kib", std::to_string(signing.peakKiB));
+
+    const Finished verifying = RunCli({"verify", plain, plain + ".sig"});
+    ASSERT_TRUE(WIFEXITED(verifying.status) && WEXITSTATUS(verifying.status) == 0) << verifying.status;
+    EXPECT_LT(verifying.peakKiB, kPeakMemoryKiB);
+    RecordProperty("verify_peak_kib", std::to_string(verifying.peakKiB));
 }
 
 } // namespace

@@ -25,6 +25,8 @@ public:
     void uncheckBase64() override { m_base64 = false; }
     void uncheckAttached() override { m_attached = false; }
 
+    bool signsStreamed() const override { return true; }
+
 private:
     std::string m_file;
     bool m_pack, m_base64, m_attached;

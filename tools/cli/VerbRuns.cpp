@@ -47,6 +47,10 @@ int RunSign(const CliOptions& options, Batch& batch)
         throw UsageError(tools::Say(texts::kTsaNeedsCades));
     if (options.value("--cosign"))
         return RunCosign(options, batch, signing.form, signing.longTerm);
+    // Files are signed as they are read, but for an attached signer raised
+    // further, which is made whole.
+    if (!(signing.longTerm && options.flag("--attached")))
+        batch.acceptAnySize();
     if (!batch.useCertificate(options.value("--cert"), true))
         return 2;
     return batch.run(SingleFiles(options.files()), [&](const Job& job, TerminalDesktop& desktop) {
@@ -80,6 +84,7 @@ int RunVerify(const CliOptions& options, Batch& batch)
                                 options.value("--signer-cert")};
     if (choices.extract && jobs.size() != 1)
         throw UsageError(tools::Say(texts::kExtractNeedsOneSignature));
+    batch.acceptAnySize(); // contents are digested as they are read; a signature read whole is checked itself
     return batch.run(jobs, [&choices](const Job& job, TerminalDesktop& desktop) {
         if (job.signature.empty())
             throw Error(tools::Say(texts::kNoSignatureFound, {job.file}));

@@ -2,7 +2,6 @@
 
 #include "common/AtomicFileWriter.h"
 #include "common/Error.h"
-#include "common/FileContent.h"
 #include "common/SystemError.h"
 #include "cryptomsg/cryptoapi/CertContextInternal.h"
 #include "cryptomsg/cryptoapi/CertNameText.h"
@@ -14,6 +13,7 @@
 #include "cryptomsg/store/StoreNames.h"
 #include "tools/cli/CliTabs.h"
 #include "tools/cli/CliTexts.h"
+#include "tools/cli/ExamineSignatureFile.h"
 #include "tools/cli/JsonText.h"
 #include "tools/cli/LongTermReport.h"
 #include "tools/cli/SignatureFile.h"
@@ -177,13 +177,10 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
                            TerminalDesktop& desktop)
 {
     const bool attachedAlone = file == signature;
-    const std::vector<unsigned char> der = ReadSignatureFile(signature);
-    std::optional<FileContent> content;
-    if (!attachedAlone)
-        content = FileContent::load(file);
-    const ByteView contentView = content ? ByteView(content->data(), content->length()) : ByteView();
     const std::vector<X509Ptr> atHand = CertificatesAtHand(choices);
-    SignatureReport report = ExamineSignature(der, content ? &contentView : nullptr, Borrowed(atHand));
+    ExaminedFile examined = ExamineSignatureFile(file, signature, choices.extract, Borrowed(atHand), desktop);
+    SignatureReport& report = examined.report;
+    const std::vector<unsigned char>& der = examined.der;
 
     CliVerifyTab tab(file, signature, desktop);
     CertContextPtr signer;
@@ -199,7 +196,7 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
         desktop.addJsonFields(VerdictJson(JudgeSignature(std::move(report), choices.rules)));
         throw Error("Файл \"" + signature + "\" не является подписью");
     }
-    if (attachedAlone && !report.embeddedContent)
+    if (attachedAlone && !examined.carriesContent())
         throw Error("Подпись \"" + signature + "\" не содержит подписанного файла; укажите его перед подписью");
 
     const SignatureVerdict verdict = JudgeSignature(std::move(report), choices.rules, std::move(evidence));
@@ -210,8 +207,11 @@ OperationResult VerifyFile(const std::string& file, const std::string& signature
 
     OperationResult result{verdict.valid, {}};
     // Content is handed out only for a signature that holds by every rule asked for.
-    if (choices.extract && verdict.report.embeddedContent && verdict.valid) {
-        SaveFileAtomically(*choices.extract, *verdict.report.embeddedContent);
+    if (choices.extract && examined.carriesContent() && verdict.valid) {
+        if (examined.extracted)
+            examined.extracted->commit();
+        else
+            SaveFileAtomically(*choices.extract, *verdict.report.embeddedContent);
         result.outputs.push_back(*choices.extract);
     }
     return result;
