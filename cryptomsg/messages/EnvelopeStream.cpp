@@ -2,6 +2,7 @@
 
 #include "common/ErrorCodes.h"
 #include "cryptomsg/cryptoapi/OsslError.h"
+#include "cryptomsg/messages/BerParts.h"
 
 #include <openssl/crypto.h>
 
@@ -28,40 +29,11 @@ struct HeaderParts {
     std::vector<unsigned char> algorithm;
 };
 
-bool EnterConstructed(BerInput& in, int tag, int xclass)
-{
-    const std::optional<BerHeader> header = in.readHeader();
-    if (!header)
-        return false;
-    if (!header->is(tag, xclass, true))
-        return FailWith(codes::Asn1Corrupt);
-    in.enter(*header);
-    return true;
-}
-
-bool ReadPart(BerInput& in, std::vector<unsigned char>& part)
-{
-    std::optional<std::vector<unsigned char>> element = in.readElement(kPartLimit);
-    if (!element)
-        return false;
-    part = std::move(*element);
-    return true;
-}
-
-bool IsEnvelopedDataType(const std::vector<unsigned char>& contentType)
-{
-    const unsigned char* p = contentType.data();
-    Asn1ObjectPtr type(d2i_ASN1_OBJECT(nullptr, &p, static_cast<long>(contentType.size())));
-    if (!type)
-        return FailFromOpenSsl(codes::Asn1Corrupt);
-    return OBJ_obj2nid(type.get()) == NID_pkcs7_enveloped || FailWith(codes::UnexpectedMsgType);
-}
-
 // Reads up to the header of the encrypted content, which it returns.
 std::optional<BerHeader> ReadHeaderParts(BerInput& in, HeaderParts& parts)
 {
-    if (!EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) || !ReadPart(in, parts.contentType) ||
-        !IsEnvelopedDataType(parts.contentType) || !EnterConstructed(in, 0, V_ASN1_CONTEXT_SPECIFIC) ||
+    if (!EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) || !ReadPart(in, parts.contentType, kPartLimit) ||
+        !IsContentType(parts.contentType, NID_pkcs7_enveloped) || !EnterConstructed(in, 0, V_ASN1_CONTEXT_SPECIFIC) ||
         !EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL))
         return std::nullopt;
     std::optional<BerHeader> header;
@@ -77,7 +49,7 @@ std::optional<BerHeader> ReadHeaderParts(BerInput& in, HeaderParts& parts)
     if (!header)
         return std::nullopt;
     in.enter(*header);
-    if (!ReadPart(in, parts.encryptedType) || !ReadPart(in, parts.algorithm))
+    if (!ReadPart(in, parts.encryptedType, kPartLimit) || !ReadPart(in, parts.algorithm, kPartLimit))
         return std::nullopt;
     if (in.atEndOfElement()) {
         FailWith(codes::MsgError); // no content: nothing to decrypt

@@ -4,6 +4,7 @@
 #include "cryptomsg/cryptoapi/OsslError.h"
 #include "cryptomsg/messages/BerFraming.h"
 #include "cryptomsg/messages/BerInput.h"
+#include "cryptomsg/messages/BerParts.h"
 #include "cryptomsg/messages/ContentFeed.h"
 #include "cryptomsg/messages/MessageSupport.h"
 
@@ -25,43 +26,14 @@ struct SignedParts {
     std::vector<std::vector<unsigned char>> after; // certificates, CRLs, signer infos
 };
 
-bool EnterConstructed(BerInput& in, int tag, int xclass)
-{
-    const std::optional<BerHeader> header = in.readHeader();
-    if (!header)
-        return false;
-    if (!header->is(tag, xclass, true))
-        return FailWith(codes::Asn1Corrupt);
-    in.enter(*header);
-    return true;
-}
-
-bool ReadPart(BerInput& in, std::vector<unsigned char>& part)
-{
-    std::optional<std::vector<unsigned char>> element = in.readElement(kPartLimit);
-    if (!element)
-        return false;
-    part = std::move(*element);
-    return true;
-}
-
-bool IsSignedDataType(const std::vector<unsigned char>& contentType)
-{
-    const unsigned char* p = contentType.data();
-    Asn1ObjectPtr type(d2i_ASN1_OBJECT(nullptr, &p, static_cast<long>(contentType.size())));
-    if (!type)
-        return FailFromOpenSsl(codes::Asn1Corrupt);
-    return OBJ_obj2nid(type.get()) == NID_pkcs7_signed || FailWith(codes::UnexpectedMsgType);
-}
-
 // Reads up to the encapsulated content's type, inside its EncapsulatedContentInfo.
 bool ReadHead(BerInput& in, SignedParts& parts)
 {
-    return EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) && ReadPart(in, parts.contentType) &&
-           IsSignedDataType(parts.contentType) && EnterConstructed(in, 0, V_ASN1_CONTEXT_SPECIFIC) &&
-           EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) && ReadPart(in, parts.version) &&
-           ReadPart(in, parts.digestAlgorithms) && EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) &&
-           ReadPart(in, parts.eContentType);
+    return EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) && ReadPart(in, parts.contentType, kPartLimit) &&
+           IsContentType(parts.contentType, NID_pkcs7_signed) && EnterConstructed(in, 0, V_ASN1_CONTEXT_SPECIFIC) &&
+           EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) && ReadPart(in, parts.version, kPartLimit) &&
+           ReadPart(in, parts.digestAlgorithms, kPartLimit) &&
+           EnterConstructed(in, V_ASN1_SEQUENCE, V_ASN1_UNIVERSAL) && ReadPart(in, parts.eContentType, kPartLimit);
 }
 
 // The SignedData framed around the parts with indefinite lengths, its
@@ -184,7 +156,7 @@ bool ReadTail(BerInput& in, SignedParts& parts)
         if (parts.after.size() == 3)
             return FailWith(codes::Asn1Corrupt);
         parts.after.emplace_back();
-        if (!ReadPart(in, parts.after.back()))
+        if (!ReadPart(in, parts.after.back(), kPartLimit))
             return false;
     }
     if (!in.leave() || !in.leave() || !in.leave())
