@@ -45,31 +45,9 @@ bool SignAttachedStream(X509* signer, EVP_PKEY* key, const SignatureOptions& opt
     CmsPtr cms = NewStreamedSignature(signer, key, options);
     if (!cms)
         return false;
-    const std::int64_t left = BytesLeft(inFd);
-    if (left < 0) {
-        failure.readError = errno;
-        return FailWith(codes::MsgError);
-    }
-    Transfer transfer{0, static_cast<std::uint64_t>(left), &progress, &failure};
-    BioPtr in = WatchedFileBio(inFd, transfer);
-    BioPtr out = WatchedFileBio(outFd, transfer);
-    if (!in || !out)
-        return FailFromOpenSsl(codes::MsgError);
-    errno = 0;
-    const unsigned flags = SignerFlags(options.form) | CMS_STREAM;
-    const bool written =
-        i2d_CMS_bio_stream(out.get(), cms.get(), in.get(), static_cast<int>(flags)) == 1 && BIO_flush(out.get()) == 1;
-    if (failure.readError != 0 || failure.writeError != 0)
-        return FailWith(codes::MsgError);
-    // The GOST engine insists on the key's own digest: another one fails here.
-    if (!written)
-        return FailFromOpenSsl(codes::BadAlgId);
-    // A file that changed size while it was read is not the file that was asked for.
-    if (transfer.read != transfer.total) {
-        failure.readError = EIO;
-        return FailWith(codes::MsgError);
-    }
-    return true;
+    // The GOST engine insists on the key's own digest: another one fails the encoding.
+    return StreamCmsBetweenFiles(cms.get(), static_cast<int>(SignerFlags(options.form) | CMS_STREAM), inFd, outFd,
+                                 progress, failure, codes::BadAlgId);
 }
 
 } // namespace ordalis

@@ -1,5 +1,10 @@
 #include "cryptomsg/messages/StreamBios.h"
 
+#include "common/ErrorCodes.h"
+#include "cryptomsg/cryptoapi/OsslError.h"
+
+#include <openssl/cms.h>
+
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +62,33 @@ std::int64_t BytesLeft(int fd)
     if (::fstat(fd, &st) != 0 || start < 0)
         return -1;
     return static_cast<std::int64_t>(st.st_size - start);
+}
+
+bool StreamCmsBetweenFiles(CMS_ContentInfo* cms, int flags, int inFd, int outFd, const StreamProgress& progress,
+                           TransferFailure& failure, std::uint32_t encodingFailure)
+{
+    const std::int64_t left = BytesLeft(inFd);
+    if (left < 0) {
+        failure.readError = errno;
+        return FailWith(codes::MsgError);
+    }
+    Transfer transfer{0, static_cast<std::uint64_t>(left), &progress, &failure};
+    BioPtr in = WatchedFileBio(inFd, transfer);
+    BioPtr out = WatchedFileBio(outFd, transfer);
+    if (!in || !out)
+        return FailFromOpenSsl(codes::MsgError);
+    errno = 0;
+    const bool written = i2d_CMS_bio_stream(out.get(), cms, in.get(), flags) == 1 && BIO_flush(out.get()) == 1;
+    if (failure.readError != 0 || failure.writeError != 0)
+        return FailWith(codes::MsgError);
+    if (!written)
+        return FailFromOpenSsl(encodingFailure);
+    // A file that changed size while it was read is not the file that was asked for.
+    if (transfer.read != transfer.total) {
+        failure.readError = EIO;
+        return FailWith(codes::MsgError);
+    }
+    return true;
 }
 
 } // namespace ordalis

@@ -36,4 +36,11 @@ BioPtr WatchedFileBio(int fd, Transfer& transfer);
 // The bytes left in the open file fd from its position, or -1 with errno set.
 std::int64_t BytesLeft(int fd);
 
+// Writes cms to outFd as BER, its content read from inFd as it goes
+// (i2d_CMS_bio_stream with flags). A failed read or write is told in failure,
+// a file that changed size as a read error; a failure of OpenSSL's own sets
+// its error, or encodingFailure when it gives none.
+bool StreamCmsBetweenFiles(CMS_ContentInfo* cms, int flags, int inFd, int outFd, const StreamProgress& progress,
+                           TransferFailure& failure, std::uint32_t encodingFailure);
+
 } // namespace ordalis
